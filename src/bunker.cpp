@@ -1,0 +1,206 @@
+#include "bunker.h"
+
+#include "memerecord.h"
+#include "networkpolicy.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUuid>
+
+namespace {
+const QString counterKey = QStringLiteral("global/memeCount");
+
+QString appDataLocation()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString makeMemeKey()
+{
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return QString::number(QDateTime::currentSecsSinceEpoch()) + QLatin1Char('-') + uuid;
+}
+
+// remove() builds paths from these, so only names that cannot leave the bunker are accepted.
+bool isMemeKey(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^[0-9]+-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    return pattern.match(text).hasMatch();
+}
+
+bool isFormatName(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9]+$"));
+    return pattern.match(text).hasMatch();
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    // QSaveFile writes beside the target and renames, so the file appears whole or not at all.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QJsonObject toJson(const MemeRecord &record, const QString &bunkerPath)
+{
+    return QJsonObject {
+        { QStringLiteral("title"), record.title },
+        { QStringLiteral("uuid"), record.key },
+        { QStringLiteral("animated"), record.animated },
+        { QStringLiteral("source"), bunkerPath + record.key + QLatin1Char('.') + record.format },
+    };
+}
+} // namespace
+
+Bunker::Bunker(QObject *parent)
+    : QObject(parent)
+    , bunkerPath(appDataLocation() + QStringLiteral("/bunker/"))
+    , settings(appDataLocation() + QStringLiteral("/settings/settings.ini"), QSettings::IniFormat)
+{
+    NetworkPolicy::apply(manager, NetworkPolicy::defaultTransferTimeoutMs);
+    connect(&manager, &QNetworkAccessManager::finished, this, &Bunker::onDownloadFinished);
+}
+
+QString Bunker::getMemeCount()
+{
+    qDebug() << "KEYS " << settings.allKeys() << settings.fileName();
+    return QString::number(settings.value(counterKey, 0).toInt());
+}
+
+void Bunker::save(const QString &title, const QVariant &var)
+{
+    QImage image;
+    if (var.canConvert<QImage>())
+        image = var.value<QImage>();
+
+    QByteArray jpeg;
+    QBuffer encoder(&jpeg);
+    encoder.open(QIODevice::ReadWrite);
+    if (!image.isNull())
+        image.save(&encoder, "jpg");
+
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    writeMeme(title, buffer);
+}
+
+void Bunker::saveFromUrl(const QString &title, const QString &url)
+{
+    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    // Each download keeps the title it was started with, however many run at once.
+    request.setAttribute(QNetworkRequest::User, title);
+    NetworkPolicy::limitBodySize(manager.get(request), maxDownloadSize);
+}
+
+void Bunker::onDownloadFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    qDebug().noquote() << "Network request finished ...";
+    if (reply->error() != QNetworkReply::NoError) {
+        emit imageSaved(false);
+        return;
+    }
+    QByteArray body = reply->readAll();
+    QBuffer buffer(&body);
+    buffer.open(QIODevice::ReadOnly);
+    const bool saved = writeMeme(reply->request().attribute(QNetworkRequest::User).toString(), buffer);
+    emit imageSaved(saved);
+}
+
+bool Bunker::writeMeme(const QString &title, QBuffer &buffer)
+{
+    QImageReader reader(&buffer);
+    const bool readable = reader.canRead();
+    qDebug() << "WE LIT BOIS" << readable;
+    if (!readable)
+        return false;
+
+    const QDir directory(QDir(bunkerPath).absolutePath());
+    if (!directory.mkpath(QStringLiteral(".")))
+        return false;
+
+    MemeRecord record;
+    record.title = title;
+    record.key = makeMemeKey();
+    record.format = QString::fromLatin1(reader.format());
+    record.animated = reader.supportsAnimation() && reader.imageCount() > 0;
+
+    const QString imagePath = directory.absolutePath() + QLatin1Char('/') + record.key + QLatin1Char('.') + record.format;
+    if (!writeWholeFile(imagePath, buffer.data()))
+        return false;
+    // The record goes last: a meme is listed only once its record exists.
+    if (!writeWholeFile(bunkerPath + record.key + QStringLiteral(".dat"), record.toBytes())) {
+        QFile::remove(imagePath);
+        return false;
+    }
+    changeCounter(+1);
+    emit memeCountChanged();
+    return true;
+}
+
+QString Bunker::load(bool lastOnly)
+{
+    const QStringList entries
+        = QDir(bunkerPath).entryList({ QStringLiteral("*.dat") }, QDir::NoFilter, QDir::Name | QDir::Reversed);
+    const int wanted = lastOnly ? qMin(1, entries.size()) : entries.size();
+
+    QJsonArray memes;
+    for (int i = 0; i < wanted; ++i)
+        memes.append(toJson(MemeRecord::readFile(bunkerPath + entries.at(i)), bunkerPath));
+
+    settings.setValue(counterKey, entries.size());
+    emit memeCountChanged();
+    return QString::fromUtf8(QJsonDocument(memes).toJson(QJsonDocument::Compact));
+}
+
+void Bunker::remove(const QString &uuid)
+{
+    bool removed = false;
+    if (isMemeKey(uuid)) {
+        const QString recordPath = bunkerPath + uuid + QStringLiteral(".dat");
+        const QString format = MemeRecord::readFile(recordPath).format;
+        if (isFormatName(format))
+            QFile::remove(bunkerPath + uuid + QLatin1Char('.') + format);
+        removed = QFile::remove(recordPath);
+    }
+    // The counter only follows what really happened, and never drops below zero.
+    if (removed)
+        changeCounter(-1);
+    qDebug() << settings.fileName();
+    emit memeCountChanged();
+}
+
+void Bunker::changeCounter(int delta)
+{
+    const int count = settings.value(counterKey, 0).toInt();
+    settings.setValue(counterKey, qMax(0, count + delta));
+}
+
+void Bunker::setTransferTimeout(int milliseconds)
+{
+    NetworkPolicy::apply(manager, milliseconds);
+}
+
+void Bunker::setMaxDownloadSize(qint64 bytes)
+{
+    maxDownloadSize = bytes;
+}

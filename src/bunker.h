@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+class QBuffer;
+class QNetworkReply;
+
+// The meme bunker: saves memes (from a grabbed image or a downloaded URL) as an image file plus a
+// small record in the bunker directory, lists them newest first as JSON text, removes them, and
+// keeps a count of them in the bunker settings file.
+class Bunker : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString memeCount READ getMemeCount NOTIFY memeCountChanged)
+
+public:
+    explicit Bunker(QObject *parent = nullptr);
+
+    Q_INVOKABLE void save(const QString &title, const QVariant &var);
+    Q_INVOKABLE void saveFromUrl(const QString &title, const QString &url);
+    Q_INVOKABLE QString load(bool lastOnly = false);
+    Q_INVOKABLE void remove(const QString &uuid);
+
+    QString getMemeCount();
+
+    // Tests shorten the stall timeout and the size cap instead of waiting for the real ones.
+    void setTransferTimeout(int milliseconds);
+    void setMaxDownloadSize(qint64 bytes);
+
+    static constexpr qint64 defaultMaxDownloadSize = 64 * 1024 * 1024;
+
+signals:
+    void memeCountChanged();
+    void imageSaved(bool success);
+
+private slots:
+    void onDownloadFinished(QNetworkReply *reply);
+
+private:
+    bool writeMeme(const QString &title, QBuffer &buffer);
+    void changeCounter(int delta);
+
+    QString bunkerPath;
+    QSettings settings;
+    QNetworkAccessManager manager;
+    qint64 maxDownloadSize = defaultMaxDownloadSize;
+};

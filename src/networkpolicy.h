@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The rules every request of this program follows: redirects are followed unless they go from
+// HTTPS to HTTP, a transfer that stalls fails after a timeout, and an oversized body is aborted.
+namespace NetworkPolicy {
+constexpr int defaultTransferTimeoutMs = 30000;
+
+void apply(QNetworkAccessManager &manager, int transferTimeoutMs);
+
+// Aborts the reply (it then finishes with an error) once its body is known to exceed maxBytes.
+void limitBodySize(QNetworkReply *reply, qint64 maxBytes);
+} // namespace NetworkPolicy

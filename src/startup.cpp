@@ -1,0 +1,60 @@
+#include "startup.h"
+
+#include "bunker.h"
+#include "copypasta.h"
+#include "objectlistmodel.h"
+#include "quitonsignal.h"
+#include "reddit.h"
+#include "sharemanager.h"
+
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickStyle>
+#include <QSettings>
+#include <QUrl>
+#include <QtQml>
+
+const char *const Startup::organizationDomain = "jestcrate.app";
+const char *const Startup::applicationName = "Jest Crate";
+
+void Startup::setIdentity(QCoreApplication &application)
+{
+    application.setOrganizationDomain(QString::fromLatin1(organizationDomain));
+    application.setApplicationName(QString::fromLatin1(applicationName));
+}
+
+void Startup::registerTypes()
+{
+    qmlRegisterType<Bunker>("Bunker", 1, 0, "Bunker");
+    qmlRegisterType<CopyPasta>("CopyPasta", 1, 0, "CopyPasta");
+    qmlRegisterType<Reddit>("Reddit", 1, 0, "Reddit");
+    qmlRegisterType<ShareManager>("ShareManager", 1, 0, "ShareManager");
+}
+
+int Startup::run(int argc, char **argv, const QString &mainDocument)
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QGuiApplication application(argc, argv);
+    setIdentity(application);
+
+    // The style can only be chosen before any QML loads, so a new theme applies at the next start.
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("global"));
+    const QString theme = settings.value(QStringLiteral("theme"), QStringLiteral("Material")).toString();
+    QQuickStyle::setStyle(theme);
+
+    registerTypes();
+
+    QQmlApplicationEngine engine;
+    QQmlContext *context = engine.rootContext();
+    ObjectListModel model;
+    CopyPasta::loadInto(&model);
+    context->setContextProperty(QStringLiteral("copypastaModel"), &model);
+    engine.load(QUrl(mainDocument, QUrl::TolerantMode));
+    if (engine.rootObjects().isEmpty())
+        return -1;
+
+    QuitOnSignal quitOnSignal;
+    return application.exec();
+}

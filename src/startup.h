@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class QCoreApplication;
+
+// Process start-up shared by the application and the start-up tests: identity, style selection,
+// QML type registration, the copypasta model, loading the main document and the event loop.
+namespace Startup {
+extern const char *const organizationDomain;
+extern const char *const applicationName;
+
+void setIdentity(QCoreApplication &application);
+void registerTypes();
+
+// Runs the whole start-up and the event loop; -1 when the main document yields no root object.
+int run(int argc, char **argv, const QString &mainDocument);
+} // namespace Startup

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+
+// What the QML tests need to look at outside QML: stored settings, files and the clipboard.
+class QmlTestHelper : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The default settings store, read or written through a fresh QSettings ("group/key").
+    Q_INVOKABLE QVariant readSetting(const QString &key) const;
+    Q_INVOKABLE void writeSetting(const QString &key, const QVariant &value) const;
+
+    // An ini file read through a fresh QSettings.
+    Q_INVOKABLE QVariant readIni(const QString &path, const QString &key) const;
+
+    Q_INVOKABLE QString dataLocation() const;
+    Q_INVOKABLE QString bunkerPath() const;
+    Q_INVOKABLE QStringList bunkerFiles() const;
+    Q_INVOKABLE bool fileExists(const QString &path) const;
+    Q_INVOKABLE QString clipboardText() const;
+};

@@ -1,0 +1,170 @@
+#include "testhttpserver.h"
+
+#include <QTcpSocket>
+#include <QUrlQuery>
+
+namespace {
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 429: return "Too Many Requests";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+// Splits a complete request off the front of the buffer; false while more bytes are needed.
+bool takeRequest(QByteArray &buffer, TestHttpServer::Request &request)
+{
+    const int headerEnd = buffer.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return false;
+    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    request.method = requestLine.value(0);
+    request.target = requestLine.value(1);
+    request.headers.clear();
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines.at(i).indexOf(':');
+        if (colon > 0)
+            request.headers.insert(lines.at(i).left(colon).trimmed().toLower(), lines.at(i).mid(colon + 1).trimmed());
+    }
+    const int bodyLength = request.headers.value("content-length").toInt();
+    if (buffer.size() < headerEnd + 4 + bodyLength)
+        return false;
+    request.body = buffer.mid(headerEnd + 4, bodyLength);
+    buffer.remove(0, headerEnd + 4 + bodyLength);
+    return true;
+}
+} // namespace
+
+QByteArray TestHttpServer::Request::path() const
+{
+    const int question = target.indexOf('?');
+    return question < 0 ? target : target.left(question);
+}
+
+QByteArray TestHttpServer::Request::queryItem(const QByteArray &name) const
+{
+    const int question = target.indexOf('?');
+    if (question < 0)
+        return QByteArray();
+    const QUrlQuery query(QString::fromUtf8(target.mid(question + 1)));
+    return query.queryItemValue(QString::fromUtf8(name), QUrl::FullyEncoded).toUtf8();
+}
+
+TestHttpServer::Response TestHttpServer::Response::ok(const QByteArray &body, const QByteArray &contentType)
+{
+    Response response;
+    response.body = body;
+    response.headers.append(qMakePair(QByteArray("Content-Type"), contentType));
+    return response;
+}
+
+TestHttpServer::Response TestHttpServer::Response::withStatus(int code)
+{
+    Response response;
+    response.status = code;
+    response.body = reasonPhrase(code);
+    response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/plain")));
+    return response;
+}
+
+TestHttpServer::TestHttpServer(QObject *parent)
+    : QObject(parent)
+{
+    connect(&server, &QTcpServer::newConnection, this, &TestHttpServer::onNewConnection);
+}
+
+bool TestHttpServer::listen()
+{
+    return server.listen(QHostAddress::LocalHost, 0);
+}
+
+QUrl TestHttpServer::baseUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()));
+}
+
+QString TestHttpServer::url() const
+{
+    return baseUrl().toString();
+}
+
+void TestHttpServer::route(const QByteArray &path, Handler handler)
+{
+    routes.insert(path, std::move(handler));
+}
+
+QList<TestHttpServer::Request> TestHttpServer::requests() const
+{
+    return received;
+}
+
+QStringList TestHttpServer::requestedTargets() const
+{
+    QStringList targets;
+    for (const Request &request : received)
+        targets.append(QString::fromUtf8(request.target));
+    return targets;
+}
+
+void TestHttpServer::clearRequests()
+{
+    received.clear();
+}
+
+void TestHttpServer::onNewConnection()
+{
+    while (QTcpSocket *socket = server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            pending.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void TestHttpServer::onReadyRead(QTcpSocket *socket)
+{
+    QByteArray &buffer = pending[socket];
+    buffer.append(socket->readAll());
+    Request request;
+    while (takeRequest(buffer, request)) {
+        received.append(request);
+        emit requestReceived(QString::fromUtf8(request.target));
+        respond(socket, request);
+    }
+}
+
+void TestHttpServer::respond(QTcpSocket *socket, const Request &request)
+{
+    const auto handler = routes.constFind(request.path());
+    const Response response = handler == routes.constEnd() ? Response::withStatus(404) : (*handler)(request);
+
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
+    for (const auto &header : response.headers)
+        head += header.first + ": " + header.second + "\r\n";
+    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n";
+    socket->write(head);
+
+    switch (response.delivery) {
+    case Response::Delivery::Complete:
+        socket->write(response.body);
+        break;
+    case Response::Delivery::CloseMidBody:
+        socket->write(response.body.left(response.body.size() / 2));
+        socket->flush();
+        socket->disconnectFromHost();
+        break;
+    case Response::Delivery::NeverComplete:
+        // The head is out, the body never comes: the client must give up by itself.
+        break;
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QStringList>
+#include <QTcpServer>
+#include <QUrl>
+
+#include <functional>
+
+class QTcpSocket;
+
+// A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, for tests, the QML tests and the
+// demo feed. Routes map a path (without the query) to a canned response; every request received
+// is recorded so that tests can assert what a client sent.
+class TestHttpServer : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString url READ url CONSTANT)
+
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray target; // path and query, as sent
+        QHash<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
+
+        QByteArray path() const;
+        QByteArray queryItem(const QByteArray &name) const;
+    };
+
+    struct Response {
+        enum class Delivery { Complete, CloseMidBody, NeverComplete };
+
+        int status = 200;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray body;
+        Delivery delivery = Delivery::Complete;
+
+        static Response ok(const QByteArray &body, const QByteArray &contentType);
+        static Response withStatus(int code);
+    };
+
+    using Handler = std::function<Response(const Request &)>;
+
+    explicit TestHttpServer(QObject *parent = nullptr);
+
+    bool listen();
+    QUrl baseUrl() const;
+    QString url() const;
+
+    void route(const QByteArray &path, Handler handler);
+
+    QList<Request> requests() const;
+    Q_INVOKABLE QStringList requestedTargets() const;
+    Q_INVOKABLE void clearRequests();
+
+signals:
+    void requestReceived(const QString &target);
+
+private slots:
+    void onNewConnection();
+
+private:
+    void onReadyRead(QTcpSocket *socket);
+    void respond(QTcpSocket *socket, const Request &request);
+
+    QTcpServer server;
+    QHash<QByteArray, Handler> routes;
+    QHash<QTcpSocket *, QByteArray> pending;
+    QList<Request> received;
+};
