@@ -8,7 +8,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 const QString groupName = QStringLiteral("copypasta");
 const QString arrayName = QStringLiteral("copypastas");
 const QString titleKey = QStringLiteral("title");
@@ -103,10 +104,11 @@ void CopyPasta::remove(QObject *item, int index)
     settings.endArray();
     settings.remove(arrayName);
 
-    // Model rows are newest first, stored positions oldest first.
-    const int storedPosition = count - index - 1;
+    // Model rows are newest first, stored positions oldest first. QML may pass any int, so the
+    // arithmetic is done wide enough not to overflow.
+    const qint64 storedPosition = qint64(count) - index - 1;
     if (storedPosition >= 0 && storedPosition < stored.size())
-        stored.remove(storedPosition);
+        stored.remove(int(storedPosition));
 
     settings.beginWriteArray(arrayName);
     for (int i = 0; i < stored.size(); ++i) {

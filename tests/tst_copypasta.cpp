@@ -1,0 +1,527 @@
+#include "copypasta.h"
+#include "objectlistmodel.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <climits>
+#include <memory>
+
+namespace
+{
+struct Entry {
+    QString title;
+    QString cptext;
+};
+
+// What a fresh parse of the file on disk says: the array size, the entries and every key.
+struct StoredState {
+    int size = 0;
+    QList<Entry> entries;
+    QStringList keys;
+
+    QStringList titles() const
+    {
+        QStringList result;
+        for (const Entry &entry : entries)
+            result << entry.title;
+        return result;
+    }
+};
+
+QStringList capturedLines;
+
+void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        capturedLines << message;
+}
+
+// Collects the debug lines printed while it exists, in order.
+class DebugCapture
+{
+public:
+    DebugCapture()
+    {
+        capturedLines.clear();
+        previous = qInstallMessageHandler(captureDebug);
+    }
+    ~DebugCapture() { qInstallMessageHandler(previous); }
+    QStringList lines() const { return capturedLines; }
+
+private:
+    QtMessageHandler previous;
+};
+
+QStringList keysFor(int count)
+{
+    QStringList keys;
+    for (int position = 1; position <= count; ++position) {
+        keys << QStringLiteral("copypasta/copypastas/%1/cptext").arg(position)
+             << QStringLiteral("copypasta/copypastas/%1/title").arg(position);
+    }
+    keys << QStringLiteral("copypasta/copypastas/size");
+    keys.sort();
+    return keys;
+}
+} // namespace
+
+class TestCopyPasta : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void loadIntoNewestFirst();
+    void loadIntoEmptyStore();
+    void missingKeysLoadEmpty();
+    void loadsFileWrittenElsewhere();
+    void addAppendsStoredEntry();
+    void remove_data();
+    void remove();
+    void removeDebugLines();
+    void removeWritesMissingFieldsBack();
+    void textsSurvive_data();
+    void textsSurvive();
+    void toClipboard_data();
+    void toClipboard();
+    void garbageFile_data();
+    void garbageFile();
+
+private:
+    void seed(const QList<Entry> &entries);
+    void reparseStore();
+    void reload();
+    StoredState readBack();
+    QList<Entry> modelEntries() const;
+    CopyPasta *modelItem(int row) const;
+
+    QTemporaryDir scratch;
+    int copies = 0;
+    int reparses = 0;
+    std::unique_ptr<ObjectListModel> model;
+};
+
+void TestCopyPasta::init()
+{
+    QVERIFY(scratch.isValid());
+    QSettings &store = CopyPasta::store();
+    store.clear();
+    store.sync();
+    reload();
+}
+
+// Writes the stored array through the service's own store object, as add() would leave it.
+void TestCopyPasta::seed(const QList<Entry> &entries)
+{
+    QSettings &store = CopyPasta::store();
+    store.clear();
+    store.beginGroup(QStringLiteral("copypasta"));
+    store.beginWriteArray(QStringLiteral("copypastas"), entries.size());
+    for (int i = 0; i < entries.size(); ++i) {
+        store.setArrayIndex(i);
+        store.setValue(QStringLiteral("title"), entries.at(i).title);
+        store.setValue(QStringLiteral("cptext"), entries.at(i).cptext);
+    }
+    store.endArray();
+    store.endGroup();
+    store.sync();
+    reload();
+}
+
+// The store object keeps what it last read; a new modification time makes its next sync()
+// parse the file on disk again, as a fresh start of the program would.
+void TestCopyPasta::reparseStore()
+{
+    const QString path = CopyPasta::store().fileName();
+    QFile file(path);
+    if (file.exists()) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime stamp = QDateTime::currentDateTime().addSecs(-3600 - ++reparses);
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+    CopyPasta::store().sync();
+}
+
+void TestCopyPasta::reload()
+{
+    model = std::make_unique<ObjectListModel>();
+    CopyPasta::loadInto(model.get());
+}
+
+// QSettings shares one parsed copy per file name inside a process, so reading the same path again
+// would only show the cache; a copy under a new name is parsed from the bytes on disk.
+StoredState TestCopyPasta::readBack()
+{
+    StoredState state;
+    const QString copy = scratch.filePath(QStringLiteral("copy%1.ini").arg(++copies));
+    if (!QFile::copy(CopyPasta::store().fileName(), copy))
+        return state;
+    QSettings settings(copy, QSettings::IniFormat);
+    state.keys = settings.allKeys();
+    state.keys.sort();
+    settings.beginGroup(QStringLiteral("copypasta"));
+    state.size = settings.beginReadArray(QStringLiteral("copypastas"));
+    for (int i = 0; i < state.size; ++i) {
+        settings.setArrayIndex(i);
+        state.entries << Entry { settings.value(QStringLiteral("title")).toString(),
+            settings.value(QStringLiteral("cptext")).toString() };
+    }
+    settings.endArray();
+    settings.endGroup();
+    return state;
+}
+
+CopyPasta *TestCopyPasta::modelItem(int row) const
+{
+    return qobject_cast<CopyPasta *>(model->data(model->index(row), ObjectListModel::ItemRole).value<QObject *>());
+}
+
+QList<Entry> TestCopyPasta::modelEntries() const
+{
+    QList<Entry> entries;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const CopyPasta *item = modelItem(row);
+        entries << (item ? Entry { item->getTitle(), item->getCptext() }
+                         : Entry { QStringLiteral("<not a CopyPasta>"), {} });
+    }
+    return entries;
+}
+
+static QStringList titlesOf(const QList<Entry> &entries)
+{
+    QStringList titles;
+    for (const Entry &entry : entries)
+        titles << entry.title;
+    return titles;
+}
+
+void TestCopyPasta::loadIntoNewestFirst()
+{
+    seed({ { "P", "p" }, { "Q", "q" }, { "R", "r" } });
+    reparseStore();
+    DebugCapture capture;
+    reload();
+
+    QCOMPARE(titlesOf(modelEntries()), (QStringList { "R", "Q", "P" }));
+    QCOMPARE(modelItem(0)->getCptext(), QStringLiteral("r"));
+    QCOMPARE(modelItem(2)->getCptext(), QStringLiteral("p"));
+    QCOMPARE(capture.lines(), QStringList { QStringLiteral("\"R\" | \"r\"") });
+}
+
+void TestCopyPasta::loadIntoEmptyStore()
+{
+    DebugCapture capture;
+    reload();
+    QCOMPARE(model->rowCount(), 0);
+    QCOMPARE(capture.lines(), QStringList { QStringLiteral("\"\" | \"\"") });
+}
+
+void TestCopyPasta::missingKeysLoadEmpty()
+{
+    // The size claims four entries; the first lacks its text, the second its title, the third
+    // both, and the fourth is complete.
+    QSettings &store = CopyPasta::store();
+    store.setValue(QStringLiteral("copypasta/copypastas/size"), 4);
+    store.setValue(QStringLiteral("copypasta/copypastas/1/title"), QStringLiteral("only title"));
+    store.setValue(QStringLiteral("copypasta/copypastas/2/cptext"), QStringLiteral("only text"));
+    store.setValue(QStringLiteral("copypasta/copypastas/4/title"), QStringLiteral("whole"));
+    store.setValue(QStringLiteral("copypasta/copypastas/4/cptext"), QStringLiteral("entry"));
+    store.sync();
+    reparseStore();
+    reload();
+
+    const QList<Entry> entries = modelEntries();
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(titlesOf(entries), (QStringList { "whole", "", "", "only title" }));
+    QCOMPARE(entries.at(0).cptext, QStringLiteral("entry"));
+    QCOMPARE(entries.at(1).cptext, QString());
+    QCOMPARE(entries.at(2).cptext, QStringLiteral("only text"));
+    QCOMPARE(entries.at(3).cptext, QString());
+}
+
+void TestCopyPasta::loadsFileWrittenElsewhere()
+{
+    QFile file(CopyPasta::store().fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[copypasta]\n"
+               "copypastas\\1\\title=First\n"
+               "copypastas\\1\\cptext=line one\\nline two\n"
+               "copypastas\\2\\title=\"a, b\"\n"
+               "copypastas\\2\\cptext=\\x65e5\\x672c\n"
+               "copypastas\\size=2\n");
+    file.close();
+    reparseStore();
+    reload();
+
+    const QList<Entry> entries = modelEntries();
+    QCOMPARE(titlesOf(entries), (QStringList { "a, b", "First" }));
+    QCOMPARE(entries.at(0).cptext, QString::fromUtf8("日本"));
+    QCOMPARE(entries.at(1).cptext, QStringLiteral("line one\nline two"));
+}
+
+void TestCopyPasta::addAppendsStoredEntry()
+{
+    seed({ { "P", "p" }, { "Q", "q" }, { "R", "r" } });
+    QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
+    QVERIFY(inserted.isValid());
+
+    CopyPasta::add(QStringLiteral("T"), QStringLiteral("X"));
+
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 0);
+    QCOMPARE(inserted.first().at(2).toInt(), 0);
+    QCOMPARE(titlesOf(modelEntries()), (QStringList { "T", "R", "Q", "P" }));
+    QCOMPARE(modelItem(0)->getCptext(), QStringLiteral("X"));
+
+    const StoredState stored = readBack();
+    QCOMPARE(stored.size, 4);
+    QCOMPARE(stored.titles(), (QStringList { "P", "Q", "R", "T" }));
+    QCOMPARE(stored.entries.at(3).cptext, QStringLiteral("X"));
+    QCOMPARE(stored.keys, keysFor(4));
+
+    // add() writes at once; nothing waits for the store object to be destroyed.
+    QFile file(CopyPasta::store().fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.startsWith("[copypasta]\n"), text.constData());
+    QVERIFY2(text.contains("\ncopypastas\\4\\title=T\n"), text.constData());
+    QVERIFY2(text.contains("\ncopypastas\\4\\cptext=X\n"), text.constData());
+    QVERIFY2(text.contains("\ncopypastas\\size=4\n"), text.constData());
+    QVERIFY2(text.contains("\ncopypastas\\1\\title=P\n"), text.constData());
+}
+
+void TestCopyPasta::remove_data()
+{
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<int>("itemRow"); // -1: an object not in the model, -2: no object
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QStringList>("expectedStored");
+    QTest::addColumn<QStringList>("expectedModel");
+
+    const QStringList pqr { "P", "Q", "R" };
+    QTest::newRow("middle") << pqr << 1 << 1 << QStringList { "P", "R" } << QStringList { "R", "P" };
+    QTest::newRow("newest") << pqr << 0 << 0 << QStringList { "P", "Q" } << QStringList { "Q", "P" };
+    QTest::newRow("oldest") << pqr << 2 << 2 << QStringList { "Q", "R" } << QStringList { "R", "Q" };
+    QTest::newRow("onlyOne") << QStringList { "P" } << 0 << 0 << QStringList {} << QStringList {};
+    QTest::newRow("indexPastEnd") << pqr << 1 << 3 << pqr << QStringList { "R", "P" };
+    QTest::newRow("indexNegative") << pqr << 1 << -1 << pqr << QStringList { "R", "P" };
+    QTest::newRow("indexMinInt") << pqr << 1 << INT_MIN << pqr << QStringList { "R", "P" };
+    QTest::newRow("indexMaxInt") << pqr << 1 << INT_MAX << pqr << QStringList { "R", "P" };
+    QTest::newRow("itemNotInModel") << pqr << -1 << 0 << QStringList { "P", "Q" } << QStringList { "R", "Q", "P" };
+    QTest::newRow("noItem") << pqr << -2 << 1 << QStringList { "P", "R" } << QStringList { "R", "Q", "P" };
+    QTest::newRow("itemAndIndexDisagree") << pqr << 0 << 2 << QStringList { "Q", "R" } << QStringList { "Q", "P" };
+    QTest::newRow("emptyStore") << QStringList {} << -1 << 0 << QStringList {} << QStringList {};
+}
+
+void TestCopyPasta::remove()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(int, itemRow);
+    QFETCH(int, index);
+    QFETCH(QStringList, expectedStored);
+    QFETCH(QStringList, expectedModel);
+
+    QList<Entry> entries;
+    for (const QString &title : stored)
+        entries << Entry { title, title.toLower() };
+    seed(entries);
+    CopyPasta outsider;
+    QObject *item = itemRow >= 0 ? modelItem(itemRow) : itemRow == -1 ? &outsider : nullptr;
+    QPointer<QObject> guard(item);
+
+    CopyPasta::remove(item, index);
+
+    QCOMPARE(titlesOf(modelEntries()), expectedModel);
+    if (item)
+        QVERIFY(!guard.isNull());
+    const StoredState state = readBack();
+    QCOMPARE(state.size, expectedStored.size());
+    QCOMPARE(state.titles(), expectedStored);
+    for (const Entry &entry : state.entries)
+        QCOMPARE(entry.cptext, entry.title.toLower());
+    // Compacted: no entry beyond the new size is left behind.
+    QCOMPARE(state.keys, keysFor(expectedStored.size()));
+}
+
+void TestCopyPasta::removeDebugLines()
+{
+    seed({ { "P", "p" }, { "Q", "q" }, { "R", "r" } });
+    DebugCapture capture;
+    CopyPasta::remove(modelItem(1), 1);
+
+    const QStringList expected {
+        QStringLiteral("index  1  | title  QVariant(QString, \"P\")  | cptext  QVariant(QString, \"p\")"),
+        QStringLiteral("index  1  | title  QVariant(QString, \"Q\")  | cptext  QVariant(QString, \"q\")"),
+        QStringLiteral("index  1  | title  QVariant(QString, \"R\")  | cptext  QVariant(QString, \"r\")"),
+        QStringLiteral("NEW LIST: \"P\""),
+        QStringLiteral("NEW LIST: \"R\""),
+        QStringLiteral("(\"copypasta/copypastas/1/cptext\", \"copypasta/copypastas/1/title\", "
+                       "\"copypasta/copypastas/2/cptext\", \"copypasta/copypastas/2/title\", "
+                       "\"copypasta/copypastas/size\")"),
+    };
+    QCOMPARE(capture.lines(), expected);
+}
+
+void TestCopyPasta::removeWritesMissingFieldsBack()
+{
+    QSettings &store = CopyPasta::store();
+    store.setValue(QStringLiteral("copypasta/copypastas/size"), 2);
+    store.setValue(QStringLiteral("copypasta/copypastas/1/title"), QStringLiteral("A"));
+    store.setValue(QStringLiteral("copypasta/copypastas/2/cptext"), QStringLiteral("b"));
+    store.sync();
+    reload();
+
+    DebugCapture capture;
+    CopyPasta::remove(nullptr, -1);
+
+    QCOMPARE(capture.lines().mid(0, 2),
+        (QStringList { QStringLiteral("index  -1  | title  QVariant(QString, \"A\")  | cptext  QVariant(Invalid)"),
+            QStringLiteral("index  -1  | title  QVariant(Invalid)  | cptext  QVariant(QString, \"b\")") }));
+    const StoredState state = readBack();
+    QCOMPARE(state.keys, keysFor(2));
+    QCOMPARE(state.entries.at(0).title, QStringLiteral("A"));
+    QCOMPARE(state.entries.at(0).cptext, QString());
+    QCOMPARE(state.entries.at(1).title, QString());
+    QCOMPARE(state.entries.at(1).cptext, QStringLiteral("b"));
+}
+
+void TestCopyPasta::textsSurvive_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("cptext");
+
+    QTest::newRow("lineBreaks") << "two\nlines"
+                                << "a\nb\r\nc\rd\n";
+    QTest::newRow("quotes") << "\"quoted\" 'single'"
+                            << "say \"hi\"\"";
+    QTest::newRow("backslashes") << "C:\\path\\to\\"
+                                 << "\\n is not a newline \\\\ \\x41";
+    QTest::newRow("equalsSemicolon") << "a=b;c"
+                                     << "key=value; other=thing;=";
+    QTest::newRow("iniSyntax") << "[copypasta]"
+                               << "#comment\n;comment\n[general]\ncopypastas\\size=9\n";
+    QTest::newRow("commas") << "a, b, c"
+                            << ",leading,trailing,";
+    QTest::newRow("atPrefix") << "@Invalid()"
+                              << "@ByteArray(abc) @Variant(\\0)";
+    QTest::newRow("whitespace") << "  padded  "
+                                << "\ttab\t ";
+    QTest::newRow("nonLatin") << QString::fromUtf8("Пример ÄÖÜ ß 中文 日本語")
+                              << QString::fromUtf8("ελληνικά עברית العربية");
+    QTest::newRow("emoji") << QString::fromUtf8("😂👌🔥")
+                           << QString::fromUtf8("family 👨‍👩‍👧 flag 🇩🇪 ok");
+    QTest::newRow("controlCharacters") << QString::fromUtf8("bell\x07 esc\x1b del\x7f")
+                                       << QStringLiteral("nul") + QChar(0) + QStringLiteral("end");
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("long") << QString(5000, QLatin1Char('t')) << QString(100000, QChar(0x4e2d));
+}
+
+void TestCopyPasta::textsSurvive()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, cptext);
+
+    // Neighbours on both sides, so that escaping mistakes would spill into other entries.
+    CopyPasta::add(QStringLiteral("before"), QStringLiteral("1"));
+    CopyPasta::add(title, cptext);
+    CopyPasta::add(QStringLiteral("after"), QStringLiteral("3"));
+    QCOMPARE(modelItem(1)->getTitle(), title);
+    QCOMPARE(modelItem(1)->getCptext(), cptext);
+
+    StoredState state = readBack();
+    QCOMPARE(state.size, 3);
+    QCOMPARE(state.entries.at(1).title.toUtf8(), title.toUtf8());
+    QCOMPARE(state.entries.at(1).cptext.toUtf8(), cptext.toUtf8());
+    QCOMPARE(state.entries.at(2).title, QStringLiteral("after"));
+
+    // remove() reads every entry back and rewrites the whole array.
+    CopyPasta::remove(modelItem(2), 2);
+    state = readBack();
+    QCOMPARE(state.size, 2);
+    QCOMPARE(state.entries.at(0).title.toUtf8(), title.toUtf8());
+    QCOMPARE(state.entries.at(0).cptext.toUtf8(), cptext.toUtf8());
+    QCOMPARE(state.entries.at(1).cptext, QStringLiteral("3"));
+
+    reparseStore();
+    reload();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(modelItem(1)->getTitle().toUtf8(), title.toUtf8());
+    QCOMPARE(modelItem(1)->getCptext().toUtf8(), cptext.toUtf8());
+    QCOMPARE(modelItem(0)->getTitle(), QStringLiteral("after"));
+}
+
+void TestCopyPasta::toClipboard_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << "copied";
+    QTest::newRow("empty") << "";
+    QTest::newRow("multiline") << "first line\nsecond line\n";
+    QTest::newRow("nonLatin") << QString::fromUtf8("日本語 😂");
+}
+
+void TestCopyPasta::toClipboard()
+{
+    QFETCH(QString, text);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("something else"));
+
+    CopyPasta::toClipboard(text);
+
+    QCOMPARE(clipboard->text(QClipboard::Clipboard), text);
+}
+
+void TestCopyPasta::garbageFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QByteArray random(65536, Qt::Uninitialized);
+    QRandomGenerator generator(20240611);
+    for (char &byte : random)
+        byte = char(generator.bounded(256));
+    QTest::newRow("randomBytes") << random;
+    QTest::newRow("nulBytes") << QByteArray(4096, '\0');
+    QTest::newRow("unclosedSection") << QByteArray("[copypasta\ncopypastas\\size=2\ncopypastas\\1\\title=\"x\n");
+    QTest::newRow("badEscapes") << QByteArray("[copypasta]\ncopypastas\\size=1\ncopypastas\\1\\title=\\x\\xd83d\\\n"
+                                              "copypastas\\1\\cptext=@Variant(\\0\\0\\0\x7f\\xff)\n");
+    QTest::newRow("sizeNotANumber") << QByteArray("[copypasta]\ncopypastas\\size=many\n");
+    QTest::newRow("negativeSize") << QByteArray("[copypasta]\ncopypastas\\size=-5\n");
+    QTest::newRow("longLine") << QByteArray(1 << 20, '=');
+}
+
+void TestCopyPasta::garbageFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFile file(CopyPasta::store().fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    file.close();
+    reparseStore();
+
+    reload();
+    const int loaded = model->rowCount();
+    QVERIFY(loaded >= 0);
+
+    CopyPasta::add(QStringLiteral("added"), QStringLiteral("after garbage"));
+    QCOMPARE(model->rowCount(), loaded + 1);
+    QCOMPARE(modelItem(0)->getTitle(), QStringLiteral("added"));
+    StoredState state = readBack();
+    QVERIFY(state.size >= 1);
+    QCOMPARE(state.titles().last(), QStringLiteral("added"));
+
+    CopyPasta::remove(modelItem(0), 0);
+    QCOMPARE(model->rowCount(), loaded);
+    state = readBack();
+    QVERIFY(!state.titles().contains(QStringLiteral("added")));
+}
+
+QTEST_MAIN(TestCopyPasta)
+#include "tst_copypasta.moc"
