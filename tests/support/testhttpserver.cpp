@@ -3,19 +3,31 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 
-namespace {
+namespace
+{
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 307:
+        return "Temporary Redirect";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -76,6 +88,13 @@ TestHttpServer::Response TestHttpServer::Response::withStatus(int code)
     return response;
 }
 
+TestHttpServer::Response TestHttpServer::Response::redirect(const QByteArray &location, int code)
+{
+    Response response = withStatus(code);
+    response.headers.append(qMakePair(QByteArray("Location"), location));
+    return response;
+}
+
 TestHttpServer::TestHttpServer(QObject *parent)
     : QObject(parent)
 {
@@ -133,10 +152,10 @@ void TestHttpServer::onNewConnection()
 
 void TestHttpServer::onReadyRead(QTcpSocket *socket)
 {
-    QByteArray &buffer = pending[socket];
-    buffer.append(socket->readAll());
+    pending[socket].append(socket->readAll());
     Request request;
-    while (takeRequest(buffer, request)) {
+    // A response may close the connection, which drops its buffer: check before every lookup.
+    while (socket->state() == QAbstractSocket::ConnectedState && takeRequest(pending[socket], request)) {
         received.append(request);
         emit requestReceived(QString::fromUtf8(request.target));
         respond(socket, request);
@@ -151,16 +170,22 @@ void TestHttpServer::respond(QTcpSocket *socket, const Request &request)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     for (const auto &header : response.headers)
         head += header.first + ": " + header.second + "\r\n";
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n";
+    if (response.delivery == Response::Delivery::Unsized)
+        head += "Connection: close\r\n\r\n";
+    else
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n";
     socket->write(head);
 
     switch (response.delivery) {
     case Response::Delivery::Complete:
         socket->write(response.body);
         break;
+    case Response::Delivery::Unsized:
+        socket->write(response.body);
+        socket->disconnectFromHost(); // waits until everything written has gone out
+        break;
     case Response::Delivery::CloseMidBody:
         socket->write(response.body.left(response.body.size() / 2));
-        socket->flush();
         socket->disconnectFromHost();
         break;
     case Response::Delivery::NeverComplete:

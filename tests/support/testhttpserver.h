@@ -15,8 +15,9 @@ class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, for tests, the QML tests and the
 // demo feed. Routes map a path (without the query) to a canned response; every request received
-// is recorded so that tests can assert what a client sent.
-class TestHttpServer : public QObject {
+// is recorded so that tests can assert what a client sent. Unknown paths answer 404.
+class TestHttpServer : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(QString url READ url CONSTANT)
 
@@ -32,7 +33,12 @@ public:
     };
 
     struct Response {
-        enum class Delivery { Complete, CloseMidBody, NeverComplete };
+        enum class Delivery {
+            Complete, // the whole body
+            CloseMidBody, // half of the announced body, then the connection is closed
+            NeverComplete, // the head only; the connection stays open and silent
+            Unsized, // no Content-Length: the body ends when the connection closes
+        };
 
         int status = 200;
         QList<QPair<QByteArray, QByteArray>> headers;
@@ -41,6 +47,7 @@ public:
 
         static Response ok(const QByteArray &body, const QByteArray &contentType);
         static Response withStatus(int code);
+        static Response redirect(const QByteArray &location, int code = 302);
     };
 
     using Handler = std::function<Response(const Request &)>;
@@ -60,15 +67,14 @@ public:
 signals:
     void requestReceived(const QString &target);
 
-private slots:
-    void onNewConnection();
-
 private:
+    void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
     void respond(QTcpSocket *socket, const Request &request);
 
-    QTcpServer server;
     QHash<QByteArray, Handler> routes;
     QHash<QTcpSocket *, QByteArray> pending;
     QList<Request> received;
+    // Last, so it goes first: its sockets report their disconnection while the rest still exists.
+    QTcpServer server;
 };
