@@ -19,7 +19,8 @@
 #include <QStandardPaths>
 #include <QUuid>
 
-namespace {
+namespace
+{
 const QString counterKey = QStringLiteral("global/memeCount");
 
 QString appDataLocation()
@@ -34,16 +35,17 @@ QString makeMemeKey()
 }
 
 // remove() builds paths from these, so only names that cannot leave the bunker are accepted.
+// Anchored patterns, because "$" would also accept a trailing newline.
 bool isMemeKey(const QString &text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^[0-9]+-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("[0-9]+-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")));
     return pattern.match(text).hasMatch();
 }
 
 bool isFormatName(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9]+$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9]+")));
     return pattern.match(text).hasMatch();
 }
 
@@ -115,7 +117,7 @@ void Bunker::onDownloadFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
     qDebug().noquote() << "Network request finished ...";
-    if (reply->error() != QNetworkReply::NoError) {
+    if (!NetworkPolicy::succeeded(reply)) {
         emit imageSaved(false);
         return;
     }
@@ -144,7 +146,8 @@ bool Bunker::writeMeme(const QString &title, QBuffer &buffer)
     record.format = QString::fromLatin1(reader.format());
     record.animated = reader.supportsAnimation() && reader.imageCount() > 0;
 
-    const QString imagePath = directory.absolutePath() + QLatin1Char('/') + record.key + QLatin1Char('.') + record.format;
+    const QString imagePath
+        = directory.absolutePath() + QLatin1Char('/') + record.key + QLatin1Char('.') + record.format;
     if (!writeWholeFile(imagePath, buffer.data()))
         return false;
     // The record goes last: a meme is listed only once its record exists.

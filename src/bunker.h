@@ -12,7 +12,8 @@ class QNetworkReply;
 // The meme bunker: saves memes (from a grabbed image or a downloaded URL) as an image file plus a
 // small record in the bunker directory, lists them newest first as JSON text, removes them, and
 // keeps a count of them in the bunker settings file.
-class Bunker : public QObject {
+class Bunker : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(QString memeCount READ getMemeCount NOTIFY memeCountChanged)
 
@@ -36,10 +37,9 @@ signals:
     void memeCountChanged();
     void imageSaved(bool success);
 
-private slots:
-    void onDownloadFinished(QNetworkReply *reply);
-
 private:
+    // Not a slot: QML sees only the operations, the signals and the property.
+    void onDownloadFinished(QNetworkReply *reply);
     bool writeMeme(const QString &title, QBuffer &buffer);
     void changeCounter(int delta);
 

@@ -6,12 +6,18 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // The rules every request of this program follows: redirects are followed unless they go from
-// HTTPS to HTTP, a transfer that stalls fails after a timeout, and an oversized body is aborted.
-namespace NetworkPolicy {
+// HTTPS to HTTP, a transfer that stalls fails after a timeout, and an oversized body is refused.
+namespace NetworkPolicy
+{
 constexpr int defaultTransferTimeoutMs = 30000;
 
 void apply(QNetworkAccessManager &manager, int transferTimeoutMs);
 
 // Aborts the reply (it then finishes with an error) once its body is known to exceed maxBytes.
 void limitBodySize(QNetworkReply *reply, qint64 maxBytes);
+
+// Whether a finished reply is a success: no network error, no error status, and a body within the
+// limit given to limitBodySize(). A body that arrives in one piece finishes the reply before the
+// abort can act, so the limit is checked here again.
+bool succeeded(const QNetworkReply *reply);
 } // namespace NetworkPolicy

@@ -10,7 +10,8 @@
 #include <QSslConfiguration>
 #include <QUrl>
 
-namespace {
+namespace
+{
 const QString defaultOrigin = QStringLiteral("https://www.reddit.com");
 
 QString bodyText(const QByteArray &body)
@@ -24,7 +25,12 @@ QString bodyText(const QByteArray &body)
 QString cursorOf(const QByteArray &body)
 {
     // Anything but a string "after" (missing, null, not JSON) clears the cursor.
-    return QJsonDocument::fromJson(body).object().value(QStringLiteral("data")).toObject().value(QStringLiteral("after")).toString();
+    return QJsonDocument::fromJson(body)
+        .object()
+        .value(QStringLiteral("data"))
+        .toObject()
+        .value(QStringLiteral("after"))
+        .toString();
 }
 } // namespace
 
@@ -62,7 +68,7 @@ void Reddit::load()
 void Reddit::onReplyFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
+    if (!NetworkPolicy::succeeded(reply)) {
         emit responseAvailable(QStringLiteral(""));
         return;
     }
@@ -74,4 +80,9 @@ void Reddit::onReplyFinished(QNetworkReply *reply)
 void Reddit::setTransferTimeout(int milliseconds)
 {
     NetworkPolicy::apply(manager, milliseconds);
+}
+
+void Reddit::setMaxListingSize(qint64 bytes)
+{
+    maxListingSize = bytes;
 }
