@@ -2,10 +2,13 @@
 
 #include <QDataStream>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
-namespace {
-class RecordParser {
+namespace
+{
+class RecordParser
+{
 public:
     explicit RecordParser(const QByteArray &bytes)
         : data(bytes)
@@ -74,6 +77,9 @@ MemeRecord MemeRecord::fromBytes(const QByteArray &bytes)
 
 MemeRecord MemeRecord::readFile(const QString &path)
 {
+    // Regular files only: opening a FIFO someone left in the directory would block the GUI thread.
+    if (!QFileInfo(path).isFile())
+        return MemeRecord();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return MemeRecord();

@@ -17,7 +17,8 @@ struct MemeRecord {
     // flag), and so does every field after it. Nothing is allocated beyond the input's size.
     static MemeRecord fromBytes(const QByteArray &bytes);
 
-    // Reads at most maxFileSize bytes of the file; a missing file gives an empty record.
+    // Reads at most maxFileSize bytes of the file; a missing file, or anything but a regular file,
+    // gives an empty record.
     static MemeRecord readFile(const QString &path);
 
     static constexpr qint64 maxFileSize = 1024 * 1024;
