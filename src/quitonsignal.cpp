@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -45,8 +46,11 @@ QuitOnSignal::~QuitOnSignal()
 void QuitOnSignal::handleSignal(int signalNumber)
 {
 #ifdef Q_OS_UNIX
+    // The interrupted code may be about to look at errno.
+    const int savedErrno = errno;
     const char byte = char(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(socketPair[0], &byte, 1);
+    errno = savedErrno;
 #else
     Q_UNUSED(signalNumber)
 #endif

@@ -37,6 +37,9 @@ int Startup::run(int argc, char **argv, const QString &mainDocument)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication application(argc, argv);
     setIdentity(application);
+    // Installed before anything slow happens: a signal that arrives while the document loads is
+    // held until the event loop runs and then ends it normally, instead of killing the process.
+    QuitOnSignal quitOnSignal;
 
     // The style can only be chosen before any QML loads, so a new theme applies at the next start.
     QSettings settings;
@@ -55,6 +58,5 @@ int Startup::run(int argc, char **argv, const QString &mainDocument)
     if (engine.rootObjects().isEmpty())
         return -1;
 
-    QuitOnSignal quitOnSignal;
     return application.exec();
 }

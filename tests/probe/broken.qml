@@ -1,0 +1,6 @@
+import QtQuick 2.12
+
+Item {
+    Component.onCompleted: console.log("PROBE created")
+    width: 10 +
+}

@@ -1,0 +1,8 @@
+import QtQuick 2.12
+
+Item {
+    Component.onCompleted: console.log("PROBE created")
+
+    NoSuchElement {
+    }
+}
