@@ -181,9 +181,11 @@ void Bunker::remove(const QString &uuid)
     if (isMemeKey(uuid)) {
         const QString recordPath = bunkerPath + uuid + QStringLiteral(".dat");
         const QString format = MemeRecord::readFile(recordPath).format;
-        if (isFormatName(format))
+        // A format that could name a path elsewhere leaves the whole meme alone.
+        if (isFormatName(format)) {
             QFile::remove(bunkerPath + uuid + QLatin1Char('.') + format);
-        removed = QFile::remove(recordPath);
+            removed = QFile::remove(recordPath);
+        }
     }
     // The counter only follows what really happened, and never drops below zero.
     if (removed)

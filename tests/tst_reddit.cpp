@@ -3,9 +3,7 @@
 #include "startup.h"
 #include "testhttpserver.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -31,18 +29,6 @@ class TestReddit : public QObject
     Q_OBJECT
 
 private:
-    // What the server answers for a target, redirects followed, as a plain client sees it.
-    QByteArray fetch(const QByteArray &target)
-    {
-        QNetworkAccessManager manager;
-        manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-        QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(server.url() + QString::fromUtf8(target))));
-        QSignalSpy finished(reply, &QNetworkReply::finished);
-        if (!reply->isFinished())
-            finished.wait();
-        return reply->readAll();
-    }
-
     QByteArray lastTarget() const
     {
         return server.requests().isEmpty() ? QByteArray() : server.requests().last().target;
@@ -191,7 +177,7 @@ private slots:
             QVERIFY(text.isEmpty());
             QVERIFY(!text.isNull());
         } else {
-            const QByteArray raw = fetch(target);
+            const QByteArray raw = server.fetch(QString::fromUtf8(target));
             const int nul = raw.indexOf('\0');
             QCOMPARE(nul >= 0, outcome == Outcome::BodyCutAtNul);
             QVERIFY(!raw.isEmpty());
@@ -232,7 +218,7 @@ private slots:
         reddit.load();
         QTRY_COMPARE(responses.count(), 4);
 
-        const QString secondPage = QString::fromUtf8(fetch("/r/dankmemes/hot.json?after=t3_page2"));
+        const QString secondPage = QString::fromUtf8(server.fetch("/r/dankmemes/hot.json?after=t3_page2"));
         QVERIFY(secondPage.contains(QStringLiteral("Second page meme")));
         QCOMPARE(textAt(responses, 1), secondPage);
         QCOMPARE(textAt(responses, 2), secondPage);

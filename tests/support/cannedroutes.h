@@ -4,7 +4,7 @@ class TestHttpServer;
 
 // The canned content served to tests and to the demo feed. Listings live under
 // /r/dankmemes/<sort>.json, so a test chooses a listing by storing a sort name; pictures under /img/.
-// Call it once the server listens: picture addresses in the listings name the server's own port.
+// Addresses inside the listings are made per request from the server's own URL.
 //
 //   /r/dankmemes/hot.json          page 1: "Pinned rules" (stickied image), "First meme" (/img/still.png),
 //                                  "A link post" (link), "No hint at all" (no post_hint),

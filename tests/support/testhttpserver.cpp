@@ -1,5 +1,8 @@
 #include "testhttpserver.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QUrlQuery>
 
@@ -119,6 +122,17 @@ QString TestHttpServer::url() const
 void TestHttpServer::route(const QByteArray &path, Handler handler)
 {
     routes.insert(path, std::move(handler));
+}
+
+QByteArray TestHttpServer::fetch(const QString &target)
+{
+    QNetworkAccessManager manager;
+    manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(url() + target)));
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!reply->isFinished())
+        finished.wait();
+    return reply->readAll();
 }
 
 QList<TestHttpServer::Request> TestHttpServer::requests() const

@@ -60,6 +60,10 @@ public:
 
     void route(const QByteArray &path, Handler handler);
 
+    // The body a plain client receives for a target (path and query), redirects followed, for
+    // comparing with what a client under test made of it. The request is recorded like any other.
+    QByteArray fetch(const QString &target);
+
     QList<Request> requests() const;
     Q_INVOKABLE QStringList requestedTargets() const;
     Q_INVOKABLE void clearRequests();

@@ -1,0 +1,558 @@
+#include "bunker.h"
+#include "cannedroutes.h"
+#include "memerecord.h"
+#include "startup.h"
+#include "testhttpserver.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace
+{
+const QString counterKey = QStringLiteral("global/memeCount");
+const QString oldKey = QStringLiteral("1600000000-00000000-0000-4000-8000-000000000000");
+
+enum class Action { SaveImage, SaveNonImage, Download, DownloadNonImage, DownloadFailing, Load, Remove };
+
+QImage testImage()
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    return image;
+}
+
+QByteArray jpegOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "jpg");
+    return bytes;
+}
+
+QByteArray recordBytes(const QString &title, const QString &format, const QString &key, bool animated = false)
+{
+    return MemeRecord { title, format, key, animated }.toBytes();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonArray listed(Bunker &bunker, bool lastOnly = false)
+{
+    return QJsonDocument::fromJson(bunker.load(lastOnly).toUtf8()).array();
+}
+
+QStringList titles(const QJsonArray &memes)
+{
+    QStringList result;
+    for (const QJsonValue &meme : memes)
+        result.append(meme.toObject().value("title").toString());
+    return result;
+}
+} // namespace
+Q_DECLARE_METATYPE(Action)
+
+class TestBunker : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString bunkerDir() const { return dataPath + QStringLiteral("/bunker/"); }
+    QString iniPath() const { return dataPath + QStringLiteral("/settings/settings.ini"); }
+    QString url(const QString &path) const { return server.url() + path; }
+
+    // The counter as a fresh reader of the ini file sees it; invalid when absent.
+    QVariant storedCounter() const { return QSettings(iniPath(), QSettings::IniFormat).value(counterKey); }
+    void storeCounter(int count) const { QSettings(iniPath(), QSettings::IniFormat).setValue(counterKey, count); }
+
+    QStringList bunkerFiles() const { return QDir(bunkerDir()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    void writeRecord(const QString &key, const QString &title, const QString &format, bool animated = false) const
+    {
+        QDir().mkpath(bunkerDir());
+        QVERIFY(writeFile(bunkerDir() + key + ".dat", recordBytes(title, format, key, animated)));
+        QVERIFY(writeFile(bunkerDir() + key + '.' + format, "picture"));
+    }
+
+    // Waits for the one imageSaved of a download and returns its argument.
+    static bool downloadOutcome(Bunker &bunker, const QString &title, const QString &address)
+    {
+        QSignalSpy saved(&bunker, &Bunker::imageSaved);
+        bunker.saveFromUrl(title, address);
+        if (!saved.wait() || saved.count() != 1)
+            return false;
+        return saved.takeFirst().at(0).toBool();
+    }
+
+    TestHttpServer server;
+    QString dataPath;
+
+private slots:
+    void initTestCase()
+    {
+        Startup::setIdentity(*QCoreApplication::instance());
+        dataPath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QVERIFY(dataPath.endsWith(QStringLiteral("Jest Crate")));
+        QVERIFY(server.listen());
+        installCannedRoutes(server);
+    }
+
+    void init()
+    {
+        // A test may leave a link or a plain file where the directory belongs; never follow a link.
+        const QString bunker = QDir::cleanPath(bunkerDir());
+        if (QFileInfo(bunker).isSymLink() || QFileInfo(bunker).isFile())
+            QVERIFY(QFile::remove(bunker));
+        QVERIFY(QDir(bunker).removeRecursively());
+        QSettings(iniPath(), QSettings::IniFormat).clear();
+        for (const QString &name : QDir(dataPath).entryList({ "victim*" }, QDir::Files))
+            QFile::remove(dataPath + '/' + name);
+    }
+
+    void cleanup() { init(); }
+
+    void writesTheDocumentedRecord()
+    {
+        Bunker bunker;
+        QVERIFY(downloadOutcome(bunker, "abc", url("/img/still.png")));
+        const QStringList records = QDir(bunkerDir()).entryList({ "*.dat" });
+        QCOMPARE(records.size(), 1);
+        const QString key = QFileInfo(records.first()).completeBaseName();
+        QCOMPARE(key.size(), 47);
+
+        QByteArray expected = QByteArray::fromHex("00000006006100620063"
+                                                  "000000060070006e0067"
+                                                  "0000005e");
+        for (const QChar c : key)
+            expected += QByteArray(1, '\0') + char(c.unicode());
+        expected += QByteArray(1, '\0');
+        QCOMPARE(readFile(bunkerDir() + records.first()), expected);
+        QCOMPARE(expected.size(), 119);
+        QCOMPARE(readFile(bunkerDir() + key + ".png"), server.fetch("/img/still.png"));
+    }
+
+    void saveStoresJpeg()
+    {
+        QString expectedJson;
+        {
+            Bunker bunker;
+            QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+            QTest::ignoreMessage(QtDebugMsg, "WE LIT BOIS true");
+            bunker.save(QString(""), QVariant::fromValue(testImage()));
+            QCOMPARE(changed.count(), 1);
+
+            const QStringList files = bunkerFiles();
+            QCOMPARE(files.size(), 2);
+            const QString key = QFileInfo(files.first()).completeBaseName();
+            QVERIFY(QRegularExpression(QRegularExpression::anchoredPattern(
+                                           "[0-9]{10}-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"))
+                        .match(key)
+                        .hasMatch());
+            QVERIFY(qAbs(key.left(10).toLongLong() - QDateTime::currentSecsSinceEpoch()) < 60);
+            QCOMPARE(files, QStringList({ key + ".dat", key + ".jpeg" }));
+            QCOMPARE(readFile(bunkerDir() + key + ".jpeg"), jpegOf(testImage()));
+            expectedJson = QStringLiteral(R"([{"animated":false,"source":"%1","title":"","uuid":"%2"}])")
+                               .arg(bunkerDir() + key + ".jpeg", key);
+            QCOMPARE(bunker.load(), expectedJson);
+        }
+        // The bunker is gone and has flushed its settings: this reads the file itself.
+        QCOMPARE(storedCounter(), QVariant(1));
+    }
+
+    void saveRejectsNonImages_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("text") << QVariant(QStringLiteral("not an image"));
+        QTest::newRow("invalid") << QVariant();
+        QTest::newRow("nullImage") << QVariant::fromValue(QImage());
+    }
+
+    void saveRejectsNonImages()
+    {
+        QFETCH(QVariant, value);
+        Bunker bunker;
+        QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+        QTest::ignoreMessage(QtDebugMsg, "WE LIT BOIS false");
+        bunker.save("title", value);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!QFileInfo::exists(bunkerDir()));
+        QVERIFY(!storedCounter().isValid());
+    }
+
+    void downloadStoresBytesUnchanged_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("animated");
+        QTest::newRow("png") << "/img/still.png"
+                             << "png" << false;
+        QTest::newRow("jpeg") << "/img/photo.jpg"
+                              << "jpeg" << false;
+        QTest::newRow("animatedGif") << "/img/animated.gif"
+                                     << "gif" << true;
+        QTest::newRow("singleFrameGif") << "/img/single.gif"
+                                        << "gif" << true;
+        QTest::newRow("redirected") << "/img/redirect"
+                                    << "png" << false;
+        QTest::newRow("largeButUnderCap") << "/img/huge"
+                                          << "jpeg" << false;
+    }
+
+    void downloadStoresBytesUnchanged()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, format);
+        QFETCH(bool, animated);
+        Bunker bunker;
+        QTest::ignoreMessage(QtDebugMsg, "Network request finished ...");
+        QTest::ignoreMessage(QtDebugMsg, "WE LIT BOIS true");
+        QVERIFY(downloadOutcome(bunker, "Downloaded", url(path)));
+        QCOMPARE(storedCounter(), QVariant(1));
+
+        const QJsonArray memes = listed(bunker);
+        QCOMPARE(memes.size(), 1);
+        const QJsonObject meme = memes.first().toObject();
+        const QString key = meme.value("uuid").toString();
+        QCOMPARE(meme.value("title").toString(), QStringLiteral("Downloaded"));
+        QCOMPARE(meme.value("animated").toBool(), animated);
+        QCOMPARE(meme.value("source").toString(), bunkerDir() + key + '.' + format);
+        QCOMPARE(bunkerFiles(), QStringList({ key + ".dat", key + '.' + format }));
+        QCOMPARE(readFile(meme.value("source").toString()), server.fetch(path));
+    }
+
+    void downloadsInFlightKeepTheirTitles()
+    {
+        Bunker bunker;
+        QSignalSpy saved(&bunker, &Bunker::imageSaved);
+        bunker.saveFromUrl("A", url("/img/still.png"));
+        bunker.saveFromUrl("B", url("/img/animated.gif"));
+        QTRY_COMPARE(saved.count(), 2);
+        QVERIFY(saved.at(0).at(0).toBool() && saved.at(1).at(0).toBool());
+        QMap<QString, QString> titleBySource;
+        for (const QJsonValue &meme : listed(bunker))
+            titleBySource.insert(QFileInfo(meme["source"].toString()).suffix(), meme["title"].toString());
+        QCOMPARE(titleBySource.value("png"), QStringLiteral("A"));
+        QCOMPARE(titleBySource.value("gif"), QStringLiteral("B"));
+    }
+
+    void failedDownloadStoresNothing_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<qint64>("maxSize");
+        const qint64 defaultCap = Bunker::defaultMaxDownloadSize;
+        QTest::newRow("notAnImage") << url("/img/notimage.txt") << defaultCap;
+        QTest::newRow("emptyBody") << url("/img/empty") << defaultCap;
+        QTest::newRow("status403") << url("/img/status403") << defaultCap;
+        QTest::newRow("status404") << url("/img/status404") << defaultCap;
+        QTest::newRow("status429") << url("/img/status429") << defaultCap;
+        QTest::newRow("status500") << url("/img/status500") << defaultCap;
+        QTest::newRow("closedMidBody") << url("/img/close") << defaultCap;
+        QTest::newRow("stalled") << url("/img/stall") << defaultCap;
+        QTest::newRow("overCap") << url("/img/huge") << qint64(1024 * 1024);
+        QTest::newRow("overCapWithoutLength") << url("/img/huge-unsized") << qint64(1024 * 1024);
+        QTest::newRow("emptyAddress") << QString() << defaultCap;
+    }
+
+    void failedDownloadStoresNothing()
+    {
+        QFETCH(QString, address);
+        QFETCH(qint64, maxSize);
+        Bunker bunker;
+        bunker.setTransferTimeout(300);
+        bunker.setMaxDownloadSize(maxSize);
+        QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+        QTest::ignoreMessage(QtDebugMsg, "Network request finished ...");
+        QSignalSpy saved(&bunker, &Bunker::imageSaved);
+        bunker.saveFromUrl("Lost", address);
+        QVERIFY(saved.wait());
+        QCOMPARE(saved.count(), 1);
+        QCOMPARE(saved.first().at(0).toBool(), false);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!QFileInfo::exists(bunkerDir()));
+        QVERIFY(!storedCounter().isValid());
+    }
+
+    void writeFailureStoresNothing_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::newRow("bunkerPathIsAFile") << "file";
+#ifdef Q_OS_LINUX
+        // Nobody, root included, can create files in /proc; root ignores permission bits.
+        QTest::newRow("directoryRefusesFiles") << "/proc";
+#endif
+    }
+
+    void writeFailureStoresNothing()
+    {
+        QFETCH(QString, blocker);
+        const QString bunker = QDir::cleanPath(bunkerDir());
+        QVERIFY(QDir().mkpath(dataPath));
+        if (blocker == "file")
+            QVERIFY(writeFile(bunker, "in the way"));
+        else
+            QVERIFY(QFile::link(blocker, bunker));
+        const QStringList memeLike { "*.dat*", "*.jpeg*", "*.gif*" };
+        QVERIFY(QDir(bunker).entryList(memeLike).isEmpty());
+
+        Bunker service;
+        QSignalSpy changed(&service, &Bunker::memeCountChanged);
+        service.save("Still", QVariant::fromValue(testImage()));
+        QCOMPARE(downloadOutcome(service, "Gif", url("/img/animated.gif")), false);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!storedCounter().isValid());
+        QCOMPARE(QDir(bunker).entryList(memeLike), QStringList());
+        if (blocker == "file")
+            QCOMPARE(readFile(bunker), QByteArray("in the way"));
+    }
+
+    void signalOrder_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QStringList>("expected");
+        const QString changed = "memeCountChanged";
+        QTest::newRow("saveAccepted") << Action::SaveImage << QStringList { changed };
+        QTest::newRow("saveNotReadable") << Action::SaveNonImage << QStringList();
+        QTest::newRow("downloadAccepted") << Action::Download << QStringList { changed, "imageSaved(true)" };
+        QTest::newRow("downloadNotReadable") << Action::DownloadNonImage << QStringList { "imageSaved(false)" };
+        QTest::newRow("downloadFailed") << Action::DownloadFailing << QStringList { "imageSaved(false)" };
+        QTest::newRow("load") << Action::Load << QStringList { changed };
+        QTest::newRow("remove") << Action::Remove << QStringList { changed };
+    }
+
+    void signalOrder()
+    {
+        QFETCH(Action, action);
+        QFETCH(QStringList, expected);
+        Bunker bunker;
+        QStringList log;
+        connect(&bunker, &Bunker::memeCountChanged, this, [&log] { log.append("memeCountChanged"); });
+        connect(&bunker, &Bunker::imageSaved, this,
+            [&log](bool success) { log.append(success ? "imageSaved(true)" : "imageSaved(false)"); });
+        QSignalSpy saved(&bunker, &Bunker::imageSaved);
+        switch (action) {
+        case Action::SaveImage:
+            bunker.save("t", QVariant::fromValue(testImage()));
+            break;
+        case Action::SaveNonImage:
+            bunker.save("t", QVariant(42));
+            break;
+        case Action::Download:
+            bunker.saveFromUrl("t", url("/img/still.png"));
+            break;
+        case Action::DownloadNonImage:
+            bunker.saveFromUrl("t", url("/img/notimage.txt"));
+            break;
+        case Action::DownloadFailing:
+            bunker.saveFromUrl("t", url("/img/status500"));
+            break;
+        case Action::Load:
+            bunker.load();
+            break;
+        case Action::Remove:
+            bunker.remove(oldKey);
+            break;
+        }
+        if (action == Action::Download || action == Action::DownloadNonImage || action == Action::DownloadFailing)
+            QVERIFY(saved.wait());
+        QCOMPARE(log, expected);
+    }
+
+    void loadListsNewestFirst()
+    {
+        writeRecord(oldKey, "old", "png");
+        writeRecord("1700000000-11111111-1111-4111-8111-111111111111", "same second, low", "gif", true);
+        writeRecord("1700000000-ffffffff-ffff-4fff-8fff-ffffffffffff", "same second, high", "jpeg");
+        QVERIFY(writeFile(bunkerDir() + "notes.txt", "not a record"));
+        Bunker bunker;
+        bunker.save("new", QVariant::fromValue(testImage()));
+        QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+
+        QCOMPARE(titles(listed(bunker)), QStringList({ "new", "same second, high", "same second, low", "old" }));
+        QCOMPARE(titles(listed(bunker, true)), QStringList({ "new" }));
+        QCOMPARE(changed.count(), 2);
+        // Even a request for the newest meme only counts all of them.
+        QCOMPARE(storedCounter(), QVariant(4));
+    }
+
+    void loadWithoutMemes_data()
+    {
+        QTest::addColumn<bool>("createDirectory");
+        QTest::newRow("missingDirectory") << false;
+        QTest::newRow("emptyDirectory") << true;
+    }
+
+    void loadWithoutMemes()
+    {
+        QFETCH(bool, createDirectory);
+        if (createDirectory)
+            QVERIFY(QDir().mkpath(bunkerDir()));
+        storeCounter(5);
+        Bunker bunker;
+        QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+        QCOMPARE(bunker.load(true), QStringLiteral("[]"));
+        QCOMPARE(bunker.load(), QStringLiteral("[]"));
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(storedCounter(), QVariant(0));
+        QCOMPARE(bunker.property("memeCount").toString(), QStringLiteral("0"));
+    }
+
+    void memeCountWritesKeysLine_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("absent") << -1 << "()";
+        QTest::newRow("three") << 3 << "(\"global/memeCount\")";
+    }
+
+    void memeCountWritesKeysLine()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, keys);
+        if (stored >= 0)
+            storeCounter(stored);
+        Bunker bunker;
+        const QByteArray line = QStringLiteral("KEYS  %1 \"%2\"").arg(keys, iniPath()).toUtf8();
+        QTest::ignoreMessage(QtDebugMsg, line.constData());
+        QTest::ignoreMessage(QtDebugMsg, line.constData());
+        const QString expected = QString::number(qMax(0, stored));
+        QCOMPARE(bunker.property("memeCount").toString(), expected);
+        QCOMPARE(bunker.property("memeCount").toString(), expected);
+    }
+
+    void removeAdjustsCounter_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("counterBefore"); // -1: absent
+        QTest::addColumn<bool>("recordExists");
+        QTest::addColumn<int>("counterAfter");
+        QTest::newRow("pngRemoved") << "png" << 2 << true << 1;
+        QTest::newRow("gifRemoved") << "gif" << 1 << true << 0;
+        QTest::newRow("jpegRemoved") << "jpeg" << 3 << true << 2;
+        QTest::newRow("nothingToRemove") << "png" << 2 << false << 2;
+        QTest::newRow("neverBelowZero") << "png" << 0 << true << 0;
+        QTest::newRow("absentCounterStaysZero") << "png" << -1 << false << 0;
+    }
+
+    void removeAdjustsCounter()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, counterBefore);
+        QFETCH(bool, recordExists);
+        QFETCH(int, counterAfter);
+        if (recordExists)
+            writeRecord(oldKey, "doomed", format);
+        if (counterBefore >= 0)
+            storeCounter(counterBefore);
+        Bunker bunker;
+        QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable('"' + iniPath() + '"'));
+        bunker.remove(oldKey);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(storedCounter().toInt(), counterAfter);
+        QVERIFY(bunkerFiles().isEmpty());
+    }
+
+    void removeRejectsCraftedInput_data()
+    {
+        QTest::addColumn<QString>("argument");
+        const QString traversing = QStringLiteral("1700000000-22222222-2222-4222-8222-222222222222");
+        QTest::newRow("parentDirectory") << "../victim";
+        QTest::newRow("uppercaseKey") << oldKey.toUpper().replace("0000-4000", "ABCD-4ABC");
+        QTest::newRow("trailingNewline") << oldKey + '\n';
+        QTest::newRow("empty") << "";
+        QTest::newRow("recordFormatTraverses") << traversing;
+    }
+
+    // Each crafted argument names files that a path built naively from it would delete.
+    void removeRejectsCraftedInput()
+    {
+        QFETCH(QString, argument);
+        writeRecord(oldKey, "keep me", "png");
+        QVERIFY(writeFile(dataPath + "/victim.dat", recordBytes("victim", "png", "victim")));
+        QVERIFY(writeFile(dataPath + "/victim.png", "victim"));
+        const QString traversing = QStringLiteral("1700000000-22222222-2222-4222-8222-222222222222");
+        QVERIFY(
+            writeFile(bunkerDir() + traversing + ".dat", recordBytes("traverses", "/../../victim.png", traversing)));
+        QVERIFY(QDir().mkpath(bunkerDir() + traversing + '.')); // lets the traversal resolve
+        if (!argument.contains('/') && argument != traversing)
+            QVERIFY(writeFile(bunkerDir() + argument + ".dat", recordBytes("crafted", "png", argument)));
+        storeCounter(1);
+        const QStringList before = bunkerFiles();
+
+        Bunker bunker;
+        QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
+        bunker.remove(argument);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(bunkerFiles(), before);
+        QVERIFY(QFileInfo::exists(dataPath + "/victim.dat"));
+        QVERIFY(QFileInfo::exists(dataPath + "/victim.png"));
+        QCOMPARE(storedCounter(), QVariant(1));
+    }
+
+    void damagedRecordsListedByTheRules_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: a directory named like a record
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("key");
+        const QByteArray whole = recordBytes("damaged", "png", "x", true);
+        QTest::newRow("empty") << QByteArray("") << QString() << QString();
+        QTest::newRow("cutInKey") << whole.left(whole.size() - 2) << "damaged" << QString();
+        QTest::newRow("length0xFFFFFFFF") << QByteArray::fromHex("ffffffff") + whole.mid(18) << QString() << "x";
+        QTest::newRow("formatWithoutImage") << whole << "damaged"
+                                            << "x";
+        QTest::newRow("directory") << QByteArray() << QString() << QString();
+    }
+
+    // A damaged record is listed with what could be read, and the meme beside it is unharmed.
+    void damagedRecordsListedByTheRules()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, title);
+        QFETCH(QString, key);
+        writeRecord(oldKey, "intact", "gif", true);
+        if (bytes.isNull())
+            QVERIFY(QDir().mkpath(bunkerDir() + "x.dat"));
+        else
+            QVERIFY(writeFile(bunkerDir() + "x.dat", bytes));
+
+        Bunker bunker;
+        const QJsonArray memes = listed(bunker);
+        QCOMPARE(memes.size(), 2);
+        const QJsonObject damaged = memes.at(0).toObject();
+        QCOMPARE(damaged.value("title").toString(), title);
+        QCOMPARE(damaged.value("uuid").toString(), key);
+        const QJsonObject intact = memes.at(1).toObject();
+        QCOMPARE(intact.value("title").toString(), QStringLiteral("intact"));
+        QCOMPARE(intact.value("animated").toBool(), true);
+        QCOMPARE(intact.value("source").toString(), bunkerDir() + oldKey + ".gif");
+        QVERIFY(QFileInfo::exists(intact.value("source").toString()));
+        QCOMPARE(storedCounter(), QVariant(2));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBunker)
+
+#include "tst_bunker.moc"
