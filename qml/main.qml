@@ -55,6 +55,7 @@ ApplicationWindow {
     header: ToolBar {
         id: toolbar
 
+        objectName: "toolbar"
         height: 60
         Material.background: Material.theme === Material.Light ? "#fff" : "#303030"
 
@@ -65,6 +66,7 @@ ApplicationWindow {
             property bool decreaseBrightness: false
             property alias themeMode: window.themeMode
 
+            objectName: "globalSettings"
             category: "global"
         }
 
@@ -74,6 +76,7 @@ ApplicationWindow {
             property int number: 25
             property string sort: "hot"
 
+            objectName: "trendingSettings"
             category: "trending"
         }
 
@@ -82,6 +85,7 @@ ApplicationWindow {
 
             property int imgQuality: -1
 
+            objectName: "bunkerSettings"
             category: "bunker"
         }
 
@@ -90,6 +94,7 @@ ApplicationWindow {
 
             property int lineNumber: 10
 
+            objectName: "copypastaSettings"
             category: "copypasta"
         }
 
@@ -110,6 +115,7 @@ ApplicationWindow {
             ToolButton {
                 id: navigationButton
 
+                objectName: "navigationButton"
                 icon.source: window.onSubPage ? "qrc:/icons/back.svg" : "qrc:/icons/menu.svg"
                 Material.foreground: window.toolbarForeground
                 onClicked: {
@@ -127,6 +133,7 @@ ApplicationWindow {
             ToolButton {
                 id: refreshButton
 
+                objectName: "refreshButton"
                 icon.source: "qrc:/icons/refresh.svg"
                 visible: window.width > 500 && navContent.currentIndex === 0
                 opacity: window.onSubPage ? 0 : 1
@@ -152,6 +159,7 @@ ApplicationWindow {
             ToolButton {
                 id: moreButton
 
+                objectName: "moreButton"
                 icon.source: "qrc:/icons/more.svg"
                 opacity: window.onSubPage ? 0 : 1
                 Material.foreground: window.toolbarForeground
@@ -163,12 +171,14 @@ ApplicationWindow {
                 Menu {
                     id: menu
 
+                    objectName: "menu"
                     x: moreButton.width - width
                     transformOrigin: Menu.TopRight
 
                     MenuItem {
                         id: refreshMenuItem
 
+                        objectName: "refreshMenuItem"
                         text: "Refresh"
                         // Offered only where the toolbar has no room for the refresh button.
                         height: window.width > 500 || navContent.currentIndex !== 0 ? 0 : implicitHeight
@@ -204,10 +214,14 @@ ApplicationWindow {
 
     Bunker {
         id: bunker
+
+        objectName: "bunker"
     }
 
     ShareManager {
         id: shareManager
+
+        objectName: "shareManager"
     }
 
     Drawer {
@@ -220,6 +234,7 @@ ApplicationWindow {
             return w
         }
 
+        objectName: "drawer"
         width: computeWidth()
         height: window.height
         interactive: !window.onSubPage
@@ -227,6 +242,7 @@ ApplicationWindow {
         ListView {
             id: navContent
 
+            objectName: "navContent"
             anchors.fill: parent
             boundsBehavior: Flickable.StopAtBounds
             currentIndex: 0
@@ -315,6 +331,7 @@ ApplicationWindow {
     StackView {
         id: stack
 
+        objectName: "stack"
         anchors.fill: parent
         initialItem: Trending {
         }
@@ -323,6 +340,7 @@ ApplicationWindow {
     Dialog {
         id: aboutDialog
 
+        objectName: "aboutDialog"
         modal: true
         anchors.centerIn: Overlay.overlay
         width: Math.min(window.width * 0.9, 400)

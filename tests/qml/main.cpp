@@ -8,11 +8,57 @@
 #include "testhttpserver.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSettings>
 #include <QtQuickTest>
+
+namespace {
+QByteArray listingOf(const QJsonArray &children)
+{
+    const QJsonObject data { { "after", QJsonValue::Null }, { "children", children } };
+    return QJsonDocument(QJsonObject { { "kind", "Listing" }, { "data", data } }).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject imagePost(const QString &title, const QString &url)
+{
+    return QJsonObject { { "kind", "t3" },
+        { "data",
+            QJsonObject { { "title", title }, { "url", url }, { "post_hint", "image" }, { "stickied", false } } } };
+}
+
+// Listings that only the page tests need: titles as the forum escapes them, and bodies that are
+// JSON but not a listing the page can read.
+void installPageRoutes(TestHttpServer &server)
+{
+    const QString picture = server.url() + QStringLiteral("/img/still.png");
+    const QByteArray json = "application/json";
+    const QByteArray markup = listingOf({
+        imagePost(QStringLiteral("<b>Bold</b> &lt;i&gt;claim&lt;/i&gt; <img src=\"") + server.url()
+                + QStringLiteral("/img/tracker.png\">"),
+            picture),
+        imagePost(QStringLiteral("Me &amp; the boys"), picture),
+        imagePost(QStringLiteral("&amp;lt; stays &amp;lt; &quot;quoted&quot; &#39;"), picture),
+    });
+    const QByteArray oddPosts = listingOf({ QJsonValue::Null, QJsonObject { { "kind", "t3" } },
+        QJsonObject { { "kind", "t3" }, { "data", QJsonObject { { "post_hint", "image" } } } },
+        imagePost(QStringLiteral("Survivor"), picture) });
+    const QList<QPair<QByteArray, QByteArray>> bodies {
+        { "/r/dankmemes/markup.json", markup },
+        { "/r/dankmemes/oddposts.json", oddPosts },
+        { "/r/dankmemes/jsonarray.json", R"(["not", "a", "listing"])" },
+        { "/r/dankmemes/childrenobject.json", R"({"data":{"children":{"0":{}},"after":null}})" },
+    };
+    for (const auto &body : bodies) {
+        const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
+        server.route(body.first, [response](const TestHttpServer::Request &) { return response; });
+    }
+}
+} // namespace
 
 // Prepares each QML test as the application's start-up would: identity, style, types, the
 // copypasta model; and points the feed at a loopback server with canned content.
@@ -27,6 +73,7 @@ public slots:
         Startup::registerTypes();
         server.listen();
         installCannedRoutes(server);
+        installPageRoutes(server);
         QSettings().setValue(QStringLiteral("trending/origin"), server.url());
         ShareManager::setDefaultPlatform(&share);
     }

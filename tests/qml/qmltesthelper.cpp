@@ -4,8 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
+#include <QWindow>
 
 QVariant QmlTestHelper::readSetting(const QString &key) const
 {
@@ -47,4 +51,48 @@ bool QmlTestHelper::fileExists(const QString &path) const
 QString QmlTestHelper::clipboardText() const
 {
     return QGuiApplication::clipboard()->text();
+}
+
+QString QmlTestHelper::imageFormat(const QString &path) const
+{
+    return QString::fromLatin1(QImageReader(path).format());
+}
+
+namespace {
+QStringList recorded;
+QtMessageHandler chainedHandler = nullptr;
+
+void recordWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        recorded.append(message);
+    if (chainedHandler)
+        chainedHandler(type, context, message);
+}
+} // namespace
+
+void QmlTestHelper::recordWarnings()
+{
+    recorded.clear();
+    // Installed on demand, after the test framework's own handler, which keeps getting every message.
+    const QtMessageHandler current = qInstallMessageHandler(recordWarning);
+    if (current != recordWarning)
+        chainedHandler = current;
+}
+
+QStringList QmlTestHelper::recordedWarnings() const
+{
+    return recorded;
+}
+
+void QmlTestHelper::keyClick(QObject *window, int key) const
+{
+    if (auto *target = qobject_cast<QWindow *>(window))
+        QTest::keyClick(target, Qt::Key(key));
+}
+
+QColor QmlTestHelper::pixelColor(const QVariant &image, int x, int y) const
+{
+    const QImage picture = image.value<QImage>();
+    return picture.valid(x, y) ? picture.pixelColor(x, y) : QColor();
 }

@@ -1,0 +1,135 @@
+import QtQuick 2.12
+import QtQuick.Controls.Material 2.12
+import QtTest 1.12
+import "finders.js" as Finders
+
+// A test case around one real main window per test function, with the steps a user takes in it.
+// The window is destroyed after each test; what it persisted is set back to the defaults.
+TestCase {
+    id: windowTestCase
+
+    property var window: null
+
+    function openWindow(width) {
+        var component = Qt.createComponent("qrc:/main.qml")
+        compare(component.status, Component.Ready, component.errorString())
+        windowTestCase.window = createTemporaryObject(component, null, { width: width === undefined ? 800 : width })
+        verify(windowTestCase.window !== null)
+        return windowTestCase.window
+    }
+
+    // The window once its feed page has handled the first reply.
+    function openWindowWithFeed(width) {
+        windowTestCase.openWindow(width)
+        var page = windowTestCase.feedPage()
+        tryVerify(function () { return page.count > 0 && page.footerItem !== null }, 5000, "first listing reply handled")
+        return windowTestCase.window
+    }
+
+    function part(objectName) {
+        var found = findChild(windowTestCase.window, objectName)
+        verify(found !== null, objectName)
+        return found
+    }
+
+    function feedPage() {
+        return windowTestCase.part("stack").currentItem
+    }
+
+    // The page's cards once there are count of them.
+    function cards(page, count) {
+        tryVerify(function () { return Finders.cardsOf(page).length === count }, 5000, count + " cards shown")
+        return Finders.cardsOf(page)
+    }
+
+    function cardTitled(page, title) {
+        var found = null
+        tryVerify(function () {
+            found = Finders.cardsOf(page).filter(function (card) { return card.title === title })[0] || null
+            return found !== null
+        }, 5000, "card \"" + title + "\" shown")
+        return found
+    }
+
+    // Keys of the memes in the bunker, so a test can tell which one a save added.
+    function bunkerKeys() {
+        return JSON.parse(windowTestCase.part("bunker").load()).map(function (meme) { return meme.uuid })
+    }
+
+    function memeAddedSince(keysBefore) {
+        var added = JSON.parse(windowTestCase.part("bunker").load()).filter(function (meme) {
+            return keysBefore.indexOf(meme.uuid) < 0
+        })
+        compare(added.length, 1, "one meme added")
+        return added[0]
+    }
+
+    function menuItem(text) {
+        var menu = windowTestCase.part("menu")
+        for (var i = 0; i < menu.count; ++i) {
+            if (menu.itemAt(i).text === text)
+                return menu.itemAt(i)
+        }
+        fail("no menu item " + text)
+    }
+
+    function chooseFromMenu(text) {
+        var menu = windowTestCase.part("menu")
+        mouseClick(windowTestCase.part("moreButton"))
+        tryCompare(menu, "opened", true)
+        mouseClick(windowTestCase.menuItem(text))
+        tryCompare(menu, "visible", false)
+    }
+
+    function openDrawer() {
+        mouseClick(windowTestCase.part("navigationButton"))
+        tryCompare(windowTestCase.part("drawer"), "opened", true)
+    }
+
+    function chooseDrawerEntry(title) {
+        windowTestCase.openDrawer()
+        var entry = Finders.findItem(windowTestCase.part("navContent").contentItem, Finders.withText(title))
+        verify(entry !== null, title)
+        mouseClick(entry)
+        tryCompare(windowTestCase.part("drawer"), "visible", false)
+    }
+
+    function memeCounterText() {
+        var header = windowTestCase.part("navContent").headerItem
+        return Finders.findItem(header, function (item) {
+            return item.font !== undefined && item.font.pointSize === 30
+        }).text
+    }
+
+    function waitForPicture(card) {
+        tryVerify(function () { return card.memeImg !== null && card.memeImg.status === Image.Ready }, 5000,
+                  "picture of \"" + card.title + "\" loaded")
+    }
+
+    function listingRequests() {
+        return testServer.requestedTargets().filter(function (target) { return target.indexOf("/r/dankmemes/") === 0 })
+    }
+
+    function scriptWarnings(documentName) {
+        return testHelper.recordedWarnings().filter(function (line) { return line.indexOf(documentName) >= 0 })
+    }
+
+    function init() {
+        testServer.clearRequests()
+        testHelper.recordWarnings()
+    }
+
+    function cleanup() {
+        if (windowTestCase.window !== null) {
+            // The window persists these itself; it leaves the defaults behind when it goes.
+            windowTestCase.part("globalSettings").decreaseBrightness = false
+            windowTestCase.window.themeMode = Material.System
+            windowTestCase.window.destroy()
+        }
+        windowTestCase.window = null
+        // Listings a test chose through the sort name go back to the canned "hot" pages.
+        testHelper.writeSetting("trending/sort", "hot")
+    }
+
+    when: windowShown
+}
