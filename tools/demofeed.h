@@ -1,0 +1,15 @@
+#pragma once
+
+class TestHttpServer;
+
+// The demo feed: three listing pages of original sample memes (a GIF among them), served by the
+// loopback server to anyone who wants to see Jest Crate work without the real forum. Every sort
+// order serves the same pages; the pictures are resources of the demo program.
+//
+//   /r/dankmemes/<sort>.json                   page 1: a stickied post, a link post and three
+//                                              image posts, one title with "&amp;"; after "t3_demo2"
+//   /r/dankmemes/<sort>.json?after=t3_demo2    page 2: three image posts (one GIF, one small
+//                                              picture); after "t3_demo3"
+//   /r/dankmemes/<sort>.json?after=t3_demo3    page 3: one image post; after null
+//   /demo/<picture>                            the pictures
+void installDemoRoutes(TestHttpServer &server);
