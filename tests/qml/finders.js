@@ -17,20 +17,6 @@ function findItem(item, accept) {
     return null
 }
 
-function findAllItems(item, accept) {
-    var found = []
-    var visit = function (node) {
-        if (!node)
-            return
-        if (accept(node))
-            found.push(node)
-        for (var i = 0; i < node.children.length; ++i)
-            visit(node.children[i])
-    }
-    visit(item)
-    return found
-}
-
 function withText(text) {
     return function (item) {
         return item.text === text && item.visible
