@@ -1,0 +1,202 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Controls.Material 2.12
+import QtTest 1.12
+import "finders.js" as Finders
+
+// The real main window's toolbar and menu, driven as a user would.
+WindowTestCase {
+    id: testCase
+
+    function test_refreshOfferedOnlyWhereItFits_data() {
+        return [
+            { tag: "400 wide", width: 400, button: false },
+            { tag: "500 wide counts as narrow", width: 500, button: false },
+            { tag: "501 wide", width: 501, button: true },
+            { tag: "800 wide", width: 800, button: true },
+        ]
+    }
+
+    function test_refreshOfferedOnlyWhereItFits(data) {
+        testCase.openWindowWithFeed(data.width)
+        compare(testCase.part("refreshButton").visible, data.button)
+        var item = testCase.menuItem("Refresh")
+        compare(item.height === 0, data.button, "menu item height " + item.height)
+    }
+
+    function test_refreshNotOfferedOutsideTheFeed_data() {
+        return [
+            { tag: "narrow", width: 400 },
+            { tag: "wide", width: 800 },
+        ]
+    }
+
+    function test_refreshNotOfferedOutsideTheFeed(data) {
+        testCase.openWindowWithFeed(data.width)
+        testCase.chooseDrawerEntry("Meme bunker")
+        compare(testCase.part("refreshButton").visible, false)
+        mouseClick(testCase.part("moreButton"))
+        tryCompare(testCase.part("menu"), "opened", true)
+        compare(testCase.menuItem("Refresh").height, 0)
+    }
+
+    function test_refreshButtonStartsNewFeedAndTurns() {
+        testCase.openWindowWithFeed(800)
+        var stack = testCase.part("stack")
+        var oldPage = stack.currentItem
+        testServer.clearRequests()
+        mouseClick(testCase.part("refreshButton"))
+        verify(stack.currentItem !== oldPage, "a new Trending page")
+        compare(stack.depth, 1)
+        tryVerify(function () { return testCase.part("refreshButton").rotation > 0 }, 400, "the icon turns")
+        tryCompare(testCase.part("refreshButton"), "rotation", 360, 2000)
+        tryCompare(stack.currentItem, "count", 2)
+        compare(testCase.listingRequests(), ["/r/dankmemes/hot.json?after=&limit=25"])
+    }
+
+    function test_refreshMenuItemStartsNewFeed() {
+        testCase.openWindowWithFeed(400)
+        var stack = testCase.part("stack")
+        var oldPage = stack.currentItem
+        testServer.clearRequests()
+        testCase.chooseFromMenu("Refresh")
+        verify(stack.currentItem !== oldPage, "a new Trending page")
+        compare(stack.depth, 1)
+        compare(testCase.part("refreshButton").rotation, 0, "no turn from the menu")
+        tryCompare(stack.currentItem, "count", 2)
+        compare(testCase.listingRequests(), ["/r/dankmemes/hot.json?after=&limit=25"])
+    }
+
+    function test_settingsMenuItemPushesPageAndTurnsToolbarTeal() {
+        testCase.openWindowWithFeed(800)
+        var stack = testCase.part("stack")
+        var toolbar = testCase.part("toolbar")
+        var feed = stack.currentItem
+        testCase.chooseFromMenu("Settings")
+        compare(stack.depth, 2)
+        verify(stack.currentItem !== feed)
+        compare(toolbar.state, "teal")
+        compare(String(toolbar.Material.background), String(Material.color(Material.Teal)))
+        compare(toolbar.Material.elevation, 0)
+    }
+
+    // Any page declaring submenu: true is a sub-page, the Settings page among them; this one
+    // enters as the "Settings" menu item makes a page enter.
+    function openSubPage() {
+        testCase.part("toolbar").state = "teal"
+        testCase.part("stack").push(subPage)
+        compare(testCase.part("stack").currentItem.submenu, true)
+    }
+
+    function test_subPageRules() {
+        testCase.openWindowWithFeed(800)
+        var stack = testCase.part("stack")
+        var toolbar = testCase.part("toolbar")
+        var feed = stack.currentItem
+        testCase.openSubPage()
+        compare(String(testCase.part("navigationButton").icon.source), "qrc:/icons/back.svg")
+        compare(testCase.part("refreshButton").opacity, 0)
+        compare(testCase.part("moreButton").opacity, 0)
+        compare(testCase.part("drawer").interactive, false)
+
+        // The invisible buttons ignore clicks.
+        testServer.clearRequests()
+        mouseClick(testCase.part("moreButton"))
+        compare(testCase.part("menu").visible, false)
+        mouseClick(testCase.part("refreshButton"))
+        compare(stack.depth, 2)
+        compare(testCase.listingRequests(), [])
+
+        // Swiping from the left edge does not pull the drawer out.
+        mouseDrag(testCase.window.contentItem, 2, 250, 300, 0)
+        compare(testCase.part("drawer").position, 0)
+
+        mouseClick(testCase.part("navigationButton"))
+        compare(stack.depth, 1)
+        compare(stack.currentItem, feed)
+        compare(toolbar.state, "")
+        compare(String(testCase.part("navigationButton").icon.source), "qrc:/icons/menu.svg")
+        compare(testCase.part("refreshButton").opacity, 1)
+        compare(testCase.part("moreButton").opacity, 1)
+        compare(testCase.part("drawer").interactive, true)
+        compare(testCase.part("drawer").visible, false, "back pops the page, it does not open the drawer")
+    }
+
+    function test_pageWithoutMarkerIsNoSubPage() {
+        testCase.openWindowWithFeed(800)
+        testCase.part("stack").push(plainPage)
+        compare(String(testCase.part("navigationButton").icon.source), "qrc:/icons/menu.svg")
+        compare(testCase.part("moreButton").opacity, 1)
+        compare(testCase.part("drawer").interactive, true)
+    }
+
+    function test_closeRequestOnSubPageClosesOffAndroid() {
+        testCase.openWindowWithFeed()
+        testCase.openSubPage()
+        verify(Qt.platform.os !== "android")
+        testCase.window.close()
+        tryCompare(testCase.window, "visible", false)
+        compare(testCase.part("stack").depth, 2, "nothing popped")
+        compare(testCase.part("toolbar").state, "teal")
+    }
+
+    function test_toolbarColoursFollowTheTheme_data() {
+        return [
+            { tag: "light", mode: Material.Light, background: "#ffffff", foreground: "#000000" },
+            { tag: "dark", mode: Material.Dark, background: "#303030", foreground: "#ffffff" },
+        ]
+    }
+
+    function test_toolbarColoursFollowTheTheme(data) {
+        testCase.openWindowWithFeed()
+        var toolbar = testCase.part("toolbar")
+        testCase.window.themeMode = data.mode
+        compare(String(toolbar.Material.background), data.background)
+        compare(String(testCase.part("navigationButton").Material.foreground), data.foreground)
+        compare(String(testCase.part("moreButton").Material.foreground), data.foreground)
+    }
+
+    function test_aboutDialogOpensAndCloses_data() {
+        return [
+            { tag: "Escape" },
+            { tag: "Close button" },
+            { tag: "press outside" },
+        ]
+    }
+
+    function test_aboutDialogOpensAndCloses(data) {
+        testCase.openWindowWithFeed()
+        var dialog = testCase.part("aboutDialog")
+        testCase.chooseFromMenu("About")
+        tryCompare(dialog, "opened", true)
+        // Escape is a shortcut, and shortcuts go to the focused window only.
+        testCase.window.requestActivate()
+        tryCompare(testCase.window, "active", true)
+        compare(testCase.part("stack").depth, 1, "the About page is no page of the stack")
+        if (data.tag === "Escape") {
+            testHelper.keyClick(testCase.window, Qt.Key_Escape)
+        } else if (data.tag === "Close button") {
+            mouseClick(Finders.findItem(dialog.footer, Finders.withText("Close")))
+        } else {
+            mouseClick(testCase.window.contentItem, 5, testCase.window.contentItem.height - 5)
+        }
+        tryCompare(dialog, "visible", false)
+    }
+
+    name: "MainWindow"
+
+    Component {
+        id: subPage
+
+        Item {
+            property bool submenu: true
+        }
+    }
+
+    Component {
+        id: plainPage
+
+        Item {
+        }
+    }
+}
