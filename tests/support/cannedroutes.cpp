@@ -3,11 +3,16 @@
 #include "testhttpserver.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
+#include <QSharedPointer>
+#include <QUrlQuery>
+#include <QXmlStreamWriter>
 
 // Resources of a static library are only registered when asked for by name, outside any namespace.
 static void registerTestData()
@@ -15,12 +20,14 @@ static void registerTestData()
     Q_INIT_RESOURCE(testdata);
 }
 
-namespace
-{
+namespace {
 using Request = TestHttpServer::Request;
 using Response = TestHttpServer::Response;
 
 const QByteArray json = "application/json";
+const QByteArray atomType = "application/atom+xml; charset=UTF-8";
+const QString atomNamespace = QStringLiteral("http://www.w3.org/2005/Atom");
+const int thousands = 10000;
 const int hugeSize = 3 * 1024 * 1024;
 
 QByteArray encodedImage(const QSize &size, const QColor &color, const char *format)
@@ -87,7 +94,145 @@ Response withDelivery(Response response, Response::Delivery delivery)
     response.delivery = delivery;
     return response;
 }
+
+Response withHeader(Response response, const QByteArray &name, const QByteArray &value)
+{
+    response.headers.append(qMakePair(name, value));
+    return response;
+}
+
+Response withStatus(Response response, int status)
+{
+    response.status = status;
+    return response;
+}
+
+Response unauthorized()
+{
+    return withStatus(Response::ok(R"({"message": "Unauthorized", "error": 401})", json), 401);
+}
+
+// What the forum sends an anonymous client that asks for a JSON listing.
+Response blocked()
+{
+    return withStatus(Response::ok(testData("atom-notxml.html"), "text/html"), 403);
+}
+
+Response tooManyRequests(const QByteArray &header, const QByteArray &value)
+{
+    return withHeader(Response::withStatus(429), header, value);
+}
+
+// Tokens issued by one server; a count of uses left, or -1 for as many as wanted.
+struct Grants {
+    int issued = 0;
+    QHash<QByteArray, int> usesLeft;
+};
+
+Response grant(const Request &request, Grants &grants)
+{
+    const QByteArray authorization = request.headers.value("authorization");
+    const QByteArray credentials = QByteArray::fromBase64(authorization.mid(6));
+    const int colon = credentials.indexOf(':');
+    const QUrlQuery form(QString::fromUtf8(request.body));
+    const int deviceIdLength = form.queryItemValue(QStringLiteral("device_id"), QUrl::FullyDecoded).size();
+    // An installed client has no secret, so the credentials end at the colon.
+    if (request.method != "POST" || !authorization.startsWith("Basic ") || colon < 1 || colon != credentials.size() - 1
+        || !request.headers.value("content-type").startsWith("application/x-www-form-urlencoded")
+        || form.queryItemValue(QStringLiteral("grant_type"), QUrl::FullyDecoded)
+            != QLatin1String("https://oauth.reddit.com/grants/installed_client")
+        || deviceIdLength < 20 || deviceIdLength > 30)
+        return unauthorized();
+
+    const QByteArray clientId = credentials.left(colon);
+    if (clientId == "not-json")
+        return Response::ok("<html><body>Try again later</body></html>", "text/html");
+    if (clientId == "no-token")
+        return Response::ok(R"({"token_type": "bearer", "expires_in": 86400, "scope": "*"})", json);
+    if (clientId == "limited")
+        return tooManyRequests("Retry-After", "1");
+    if (clientId != "good-client" && clientId != "single-use" && clientId != "zero-expiry" && clientId != "no-expiry")
+        return unauthorized();
+
+    const QByteArray token = "token-" + QByteArray::number(++grants.issued);
+    grants.usesLeft.insert(token, clientId == "single-use" ? 1 : -1);
+    QJsonObject answer { { "access_token", QString::fromLatin1(token) }, { "token_type", "bearer" }, { "scope", "*" } };
+    if (clientId == "zero-expiry")
+        answer.insert("expires_in", 0);
+    else if (clientId != "no-expiry")
+        answer.insert("expires_in", 86400);
+    return Response::ok(QJsonDocument(answer).toJson(QJsonDocument::Compact), json);
+}
+
+Response guardedListing(const Request &request, Grants &grants, const QString &base)
+{
+    const QByteArray authorization = request.headers.value("authorization");
+    if (authorization.isEmpty())
+        return blocked();
+    const QByteArray token = authorization.toLower().startsWith("bearer ") ? authorization.mid(7) : QByteArray();
+    const auto uses = grants.usesLeft.find(token);
+    if (uses == grants.usesLeft.end() || *uses == 0)
+        return unauthorized();
+    if (*uses > 0)
+        --*uses;
+    return Response::ok(request.queryItem("after") == "t3_page2" ? secondPage(base) : firstPage(base), json);
+}
+
+QByteArray generatedFeed()
+{
+    QList<AtomEntry> entries;
+    entries.reserve(thousands);
+    for (int i = 1; i <= thousands; ++i) {
+        entries.append({ QStringLiteral("t3_gen%1").arg(i), QStringLiteral("Generated meme %1").arg(i),
+            QStringLiteral("https://i.redd.it/generated%1.png").arg(i) });
+    }
+    return atomFeed(entries);
+}
 } // namespace
+
+QByteArray atomFeed(const QList<AtomEntry> &entries)
+{
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeDefaultNamespace(atomNamespace);
+    writer.writeStartElement(atomNamespace, QStringLiteral("feed"));
+    writer.writeTextElement(atomNamespace, QStringLiteral("id"), QStringLiteral("/r/dankmemes/.rss"));
+    writer.writeTextElement(atomNamespace, QStringLiteral("title"), QStringLiteral("dank memes"));
+    writer.writeTextElement(atomNamespace, QStringLiteral("updated"), QStringLiteral("2026-08-01T12:00:00+00:00"));
+    for (const AtomEntry &entry : entries) {
+        const QString comments
+            = QStringLiteral("https://www.reddit.com/r/dankmemes/comments/%1/post/").arg(entry.id.mid(3));
+        // The entry's content is HTML, escaped once more by the writer like any text.
+        const QString content = QStringLiteral("<table> <tr><td> &#32; submitted by &#32; <a "
+                                               "href=\"https://www.reddit.com/user/demo\"> /u/demo </a> <br/> "
+                                               "<span><a href=\"%1\">[link]</a></span> &#32; "
+                                               "<span><a href=\"%2\">[comments]</a></span> </td></tr></table>")
+                                    .arg(entry.link.toHtmlEscaped(), comments);
+        writer.writeStartElement(atomNamespace, QStringLiteral("entry"));
+        writer.writeStartElement(atomNamespace, QStringLiteral("content"));
+        writer.writeAttribute(QStringLiteral("type"), QStringLiteral("html"));
+        writer.writeCharacters(content);
+        writer.writeEndElement();
+        writer.writeTextElement(atomNamespace, QStringLiteral("id"), entry.id);
+        writer.writeEmptyElement(atomNamespace, QStringLiteral("link"));
+        writer.writeAttribute(QStringLiteral("href"), comments);
+        writer.writeTextElement(atomNamespace, QStringLiteral("updated"), QStringLiteral("2026-08-01T11:58:00+00:00"));
+        // The forum escapes its titles once more than the format asks for.
+        writer.writeTextElement(atomNamespace, QStringLiteral("title"), entry.title.toHtmlEscaped());
+        writer.writeEndElement();
+    }
+    writer.writeEndDocument();
+    return xml;
+}
+
+QByteArray atomFixture(const QString &name)
+{
+    registerTestData();
+    return testData(QStringLiteral("atom-") + name
+        + (name == QLatin1String("notxml") ? QStringLiteral(".html") : QStringLiteral(".xml")));
+}
 
 void installCannedRoutes(TestHttpServer &server)
 {
@@ -141,6 +286,38 @@ void installCannedRoutes(TestHttpServer &server)
     server.route("/r/dankmemes/redirect.json", [self](const Request &) {
         return Response::redirect(self->url().toUtf8() + "/r/dankmemes/hot.json?after=t3_page2");
     });
+
+    // The forum's API and its feeds.
+    const QSharedPointer<Grants> grants(new Grants);
+    server.route("/api/v1/access_token", [grants](const Request &request) { return grant(request, *grants); });
+    server.route("/r/dankmemes/guarded.json",
+        [self, grants](const Request &request) { return guardedListing(request, *grants, self->url()); });
+    server.route("/r/dankmemes/guarded/.rss", [self](const Request &request) {
+        const QString base = self->url();
+        if (request.queryItem("after") == "t3_atom3")
+            return Response::ok(atomFeed({ { "t3_atom4", "Atom page two", base + "/img/photo.jpg" } }), atomType);
+        return Response::ok(atomFeed({ { "t3_atom1", "Atom meme one", base + "/img/still.png" },
+                                { "t3_atom2", "Atom meme two", base + "/img/photo.jpg" },
+                                { "t3_atom3", "Atom link post", base + "/article" } }),
+            atomType);
+    });
+    fixed("/r/dankmemes/unauthorized.json", unauthorized());
+    fixed("/r/dankmemes/limited.json", tooManyRequests("Retry-After", "1"));
+    fixed("/r/dankmemes/limitedReset.json", tooManyRequests("X-Ratelimit-Reset", "2"));
+    server.route("/r/dankmemes/limitedUntil.json", [](const Request &) {
+        const QDateTime until = QDateTime::currentDateTimeUtc().addSecs(5);
+        return tooManyRequests(
+            "Retry-After", QLocale::c().toString(until, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'")).toLatin1());
+    });
+    for (const char *name :
+        { "normal", "empty", "truncated", "othernamespace", "incomplete", "htmltitles", "notxml" }) {
+        fixed(QByteArray("/r/dankmemes/atom-") + name + ".json", blocked());
+        fixed(QByteArray("/r/dankmemes/atom-") + name + "/.rss",
+            Response::ok(atomFixture(QLatin1String(name)), qstrcmp(name, "notxml") == 0 ? "text/html" : atomType));
+    }
+    fixed("/r/dankmemes/atom-thousands.json", blocked());
+    server.route(
+        "/r/dankmemes/atom-thousands/.rss", [](const Request &) { return Response::ok(generatedFeed(), atomType); });
 
     for (const int status : { 403, 404, 429, 500 }) {
         const QByteArray name = "status" + QByteArray::number(status);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
 class TestHttpServer;
 
 // The canned content served to tests and to the demo feed. Listings live under
@@ -27,5 +31,49 @@ class TestHttpServer;
 //   /img/close, /img/stall         photo.jpg cut off halfway; head only, body never comes
 //   /img/huge, /img/huge-unsized   a readable JPEG padded to 3 MiB, with and without Content-Length
 //   /img/statusN                   status N, for N = 403, 404, 429, 500
+//
+// The forum's API and its Atom feeds:
+//   POST /api/v1/access_token      the installed-client grant. 401 unless it carries basic credentials
+//                                  with an empty secret, a form body with grant_type
+//                                  https://oauth.reddit.com/grants/installed_client and a device_id of
+//                                  20 to 30 characters. Otherwise it answers by client ID:
+//                                    "good-client"  a new token "token-N" (N counts the grants so far),
+//                                                   expires_in 86400
+//                                    "single-use"   a new token that guarded.json accepts only once
+//                                    "zero-expiry"  a new token with expires_in 0
+//                                    "no-expiry"    a new token without expires_in
+//                                    "not-json"     an HTML page
+//                                    "no-token"     JSON without access_token
+//                                    "limited"      429 with Retry-After: 1
+//                                    anything else  401
+//   /r/dankmemes/guarded.json      as the forum behaves for anonymous clients since mid-2026: 403 and an
+//                                  HTML page without a token; with a token from the grant above the
+//                                  pages of hot.json; with any other token 401
+//   /r/dankmemes/guarded/.rss      Atom, page 1: "Atom meme one" (/img/still.png), "Atom meme two"
+//                                  (/img/photo.jpg), "Atom link post" (/article), last id t3_atom3;
+//                                  after=t3_atom3: "Atom page two" (/img/photo.jpg), id t3_atom4
+//   /r/dankmemes/unauthorized.json 401 whatever the token
+//   /r/dankmemes/limited.json      429 with Retry-After: 1
+//   /r/dankmemes/limitedUntil.json 429 with Retry-After as an HTTP date 5 s ahead
+//   /r/dankmemes/limitedReset.json 429 with X-Ratelimit-Reset: 2 and no Retry-After
+//   /r/dankmemes/atom-X.json       403, and /r/dankmemes/atom-X/.rss the fixture tests/data/atom-X.xml,
+//                                  for X = normal, empty, truncated, othernamespace, incomplete, htmltitles;
+//                                  atom-notxml/.rss serves tests/data/atom-notxml.html (the forum's
+//                                  "blocked" page), atom-thousands/.rss 10,000 generated entries
+//                                  ("Generated meme N", https://i.redd.it/generatedN.png, id t3_genN)
 //   anything else                  404
 void installCannedRoutes(TestHttpServer &server);
+
+// One post of an Atom feed as the forum writes it: the target goes into the "[link]" anchor of the
+// entry's HTML content.
+struct AtomEntry {
+    QString id;
+    QString title;
+    QString link;
+};
+
+// An Atom feed of the board in the forum's shape, for routes of tests and of the demo feed.
+QByteArray atomFeed(const QList<AtomEntry> &entries);
+
+// The Atom fixtures above by name ("normal", "notxml", ...), as the routes serve them.
+QByteArray atomFixture(const QString &name);
