@@ -2,13 +2,14 @@
 
 #include <QtGlobal>
 
+class QByteArray;
+class QDateTime;
 class QNetworkAccessManager;
 class QNetworkReply;
 
 // The rules every request of this program follows: redirects are followed unless they go from
 // HTTPS to HTTP, a transfer that stalls fails after a timeout, and an oversized body is refused.
-namespace NetworkPolicy
-{
+namespace NetworkPolicy {
 constexpr int defaultTransferTimeoutMs = 30000;
 
 void apply(QNetworkAccessManager &manager, int transferTimeoutMs);
@@ -20,4 +21,10 @@ void limitBodySize(QNetworkReply *reply, qint64 maxBytes);
 // limit given to limitBodySize(). A body that arrives in one piece finishes the reply before the
 // abort can act, so the limit is checked here again.
 bool succeeded(const QNetworkReply *reply);
+
+// How long a server that answered 429 asks to be left alone, in milliseconds: Retry-After (seconds
+// or an HTTP date, measured from `now`), else X-Ratelimit-Reset (seconds). -1 when neither header
+// gives a usable time; a date in the past gives 0.
+qint64 retryDelay(const QByteArray &retryAfter, const QByteArray &ratelimitReset, const QDateTime &now);
+qint64 retryDelay(const QNetworkReply *reply);
 } // namespace NetworkPolicy

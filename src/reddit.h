@@ -1,16 +1,31 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QSettings>
 #include <QString>
 
 class QNetworkReply;
+class QNetworkRequest;
 
-// Feed client: fetches the forum board's JSON listing one page at a time and hands each page to
-// QML unchanged, remembering the listing's "after" cursor so that each load() continues the feed.
-class Reddit : public QObject
-{
+// Feed client: fetches the forum board's listing one page at a time and hands each page to QML as
+// listing JSON text, remembering the listing's "after" cursor so that each load() continues the feed.
+//
+// How a page is fetched:
+// - With a client ID ("trending/clientId"): an app-only token from the installed-client grant, then
+//   the JSON listing from the API host with that bearer token. The token lives in memory only, is
+//   shared by every client in the process, and is renewed shortly before it expires or once when
+//   the listing answers 401.
+// - Without one, or when no token can be had: the public JSON listing, except on the forum's own
+//   origin, which refuses it to anonymous clients; there the board's Atom feed is fetched directly.
+// - When a JSON listing is refused (403, or 401 that a renewed token does not cure): the Atom feed,
+//   origin + "/r/dankmemes/" + sort + "/.rss?after=" + cursor + "&limit=" + number, converted to
+//   listing text of the same shape (see AtomListing).
+// - After a 429 nothing goes to that origin until the time the answer asked for has passed; a
+//   load() before then emits the empty text without a request.
+class Reddit : public QObject {
     Q_OBJECT
 
 public:
@@ -25,16 +40,70 @@ public:
     // Far beyond any real listing page; only a broken or hostile server sends more.
     static constexpr qint64 defaultMaxListingSize = 32 * 1024 * 1024;
 
+    // Sent with every request to the forum, in the form it asks for: "<platform>:jestcrate:<version>".
+    static QString userAgent();
+
+    // Where each service lives for a configured origin. The forum's own origin splits into its
+    // API host for authenticated listings and its public host for tokens and feeds; any other
+    // origin (a mirror, the demo, the tests) serves all three itself.
+    struct Endpoints {
+        QString listing; // origin of the authenticated JSON listing
+        QString token; // URL of the token grant
+        QString feed; // origin of the public listing and the Atom feed
+    };
+    static Endpoints endpointsFor(const QString &origin);
+
+    // For tests: move the clock that token lifetimes and rate-limit pauses are measured on, and
+    // forget the process-wide tokens and pauses.
+    static void forwardClock(qint64 milliseconds);
+    static void forgetSharedState();
+
 signals:
     void responseAvailable(QString reply);
 
 private:
+    enum class Step { PublicListing, Token, AuthorizedListing, Feed };
+
+    // One load() on its way through the steps above; the page is composed when load() is called.
+    struct Page {
+        QString origin;
+        QString sort;
+        QString after;
+        int number = 0;
+        QString clientId;
+        QString token;
+        bool renewed = false;
+
+        QString listingPath() const;
+        QString feedPath() const;
+        QString tokenKey() const;
+    };
+
+    struct Pending {
+        Step step;
+        Page page;
+    };
+
     // Not a slot: QML sees only the signal and load().
     void onReplyFinished(QNetworkReply *reply);
-    QString listingUrl();
+    void onTokenFinished(QNetworkReply *reply, const Page &page);
+    void onListingFinished(QNetworkReply *reply, const Page &page, Step step);
+    void onFeedFinished(QNetworkReply *reply, const Page &page);
+
+    Page currentPage();
+    void requestPublicListing(const Page &page);
+    void requestAuthorizedListing(Page page);
+    void requestFeed(const Page &page);
+    void send(Step step, const Page &page, const QNetworkRequest &request, const QByteArray &postBody = QByteArray());
+    bool mayContact(const Page &page) const;
+    void fail();
+    QString deviceId();
 
     QNetworkAccessManager manager;
     QString after;
     QSettings settings;
     qint64 maxListingSize = defaultMaxListingSize;
+    QHash<QNetworkReply *, Pending> pending;
+    // Loads waiting for a token, by token key; a key is present while its grant is in flight.
+    QHash<QString, QList<Page>> awaitingToken;
 };

@@ -8,8 +8,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace
-{
+namespace {
 enum class Outcome { Body, BodyCutAtNul, Failure };
 
 void store(const QString &key, const QVariant &value)
@@ -24,8 +23,7 @@ QString textAt(const QSignalSpy &spy, int index)
 } // namespace
 Q_DECLARE_METATYPE(Outcome)
 
-class TestReddit : public QObject
-{
+class TestReddit : public QObject {
     Q_OBJECT
 
 private:
@@ -47,6 +45,7 @@ private slots:
     void init()
     {
         QSettings().clear();
+        Reddit::forgetSharedState();
         store(QStringLiteral("origin"), server.url());
         server.clearRequests();
     }
@@ -110,14 +109,15 @@ private slots:
         QCOMPARE(lastTarget(), QByteArray("/r/dankmemes/cursor.json?after=&limit=75"));
     }
 
-    // With no origin stored the feed goes to the forum over TLS. A loopback proxy stands in for the
-    // outside world: it sees the tunnel request and refuses it, so nothing leaves the machine.
+    // With no origin stored the feed goes to the forum over TLS; without a client ID that is its Atom
+    // feed. A loopback proxy stands in for the outside world: it sees the tunnel request and refuses
+    // it, so nothing leaves the machine.
     void defaultOriginIsTheForumOverTls()
     {
         QSettings().remove(QStringLiteral("trending/origin"));
         QNetworkProxy::setApplicationProxy(
             QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(server.baseUrl().port())));
-        QTest::ignoreMessage(QtDebugMsg, "\"https://www.reddit.com/r/dankmemes/hot.json?after=&limit=25\"");
+        QTest::ignoreMessage(QtDebugMsg, "\"https://www.reddit.com/r/dankmemes/hot/.rss?after=&limit=25\"");
         Reddit reddit;
         QSignalSpy responses(&reddit, &Reddit::responseAvailable);
         QVERIFY(responses.wait());
@@ -184,6 +184,8 @@ private slots:
             QCOMPARE(text, QString::fromUtf8(nul >= 0 ? raw.left(nul) : raw));
         }
 
+        // A 429 pauses the client; move past the pause.
+        Reddit::forwardClock(60 * 60 * 1000);
         store(QStringLiteral("sort"), QStringLiteral("empty"));
         reddit.load();
         QVERIFY(responses.wait());
