@@ -41,7 +41,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-"$demo" serve >"$profile/server-address" &
+# The file exists before the server starts writing to it, so reading it never races the shell.
+: >"$profile/server-address"
+"$demo" serve >>"$profile/server-address" &
 server_pid=$!
 address=""
 tries=0
@@ -81,7 +83,8 @@ if [ -z "$screenshot" ]; then
     echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set): running under Xvfb and"
     echo "saving a screenshot of the first cards instead of showing the window."
     mkdir -p "$build/demo"
-    screenshot="$build/demo/trending$([ "$dark" = true ] && echo -dark).png"
+    screenshot="$build/demo/trending.png"
+    [ "$dark" = false ] || screenshot="$build/demo/trending-dark.png"
 fi
 command -v xvfb-run >/dev/null || { echo "demo.sh: xvfb-run is missing (Debian package xvfb)" >&2; exit 1; }
 case "$screenshot" in
