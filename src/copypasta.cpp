@@ -8,8 +8,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace
-{
+namespace {
 const QString groupName = QStringLiteral("copypasta");
 const QString arrayName = QStringLiteral("copypastas");
 const QString titleKey = QStringLiteral("title");
@@ -29,6 +28,26 @@ struct StoredCopyPasta {
     QString title;
     QString cptext;
 };
+
+// How many array positions to read, with `settings` inside the copypasta group: the stored size, but
+// never beyond the highest position that has a key in the file. A damaged size (2147483647, say)
+// would otherwise make start-up create empty copypastas until memory runs out.
+int storedCount(QSettings &settings)
+{
+    const int size = settings.beginReadArray(arrayName);
+    settings.endArray();
+    settings.beginGroup(arrayName);
+    int highest = 0;
+    for (const QString &position : settings.childGroups()) {
+        bool ok = false;
+        const int index = position.toInt(&ok);
+        // Only the spelling QSettings itself writes names an array position ("7", not "07" or "+7").
+        if (ok && index > highest && QString::number(index) == position)
+            highest = index;
+    }
+    settings.endGroup();
+    return qBound(0, size, highest);
+}
 } // namespace
 
 ObjectListModel *CopyPasta::attachedModel = nullptr;
@@ -57,7 +76,8 @@ void CopyPasta::loadInto(ObjectListModel *model)
     attachedModel = model;
     QSettings &settings = store();
     settings.beginGroup(groupName);
-    const int count = settings.beginReadArray(arrayName);
+    const int count = storedCount(settings);
+    settings.beginReadArray(arrayName);
     for (int i = 0; i < count; ++i) {
         settings.setArrayIndex(i);
         // Items live until the process ends; neither the model nor QML owns them.
@@ -72,8 +92,7 @@ void CopyPasta::add(const QString &title, const QString &cptext)
 {
     QSettings &settings = store();
     settings.beginGroup(groupName);
-    const int count = settings.beginReadArray(arrayName);
-    settings.endArray();
+    const int count = storedCount(settings);
     settings.beginWriteArray(arrayName);
     settings.setArrayIndex(count);
     settings.setValue(titleKey, title);
@@ -91,7 +110,8 @@ void CopyPasta::remove(QObject *item, int index)
 {
     QSettings &settings = store();
     settings.beginGroup(groupName);
-    const int count = settings.beginReadArray(arrayName);
+    const int count = storedCount(settings);
+    settings.beginReadArray(arrayName);
     QVector<StoredCopyPasta> stored;
     stored.reserve(count);
     for (int i = 0; i < count; ++i) {
