@@ -4,6 +4,8 @@
 #   tools/demo.sh                     start the program (headless: save a screenshot and exit)
 #   tools/demo.sh --dark              the same in dark mode
 #   tools/demo.sh --screenshot FILE   always headless: save the first screen as FILE and exit
+#   tools/demo.sh --atom              the JSON listings answer 403 as on the live forum, so the
+#                                     feed comes through the Atom fallback
 # Called by 'tools/run --demo' after building. JESTCRATE_BUILD_DIR names another build folder.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,15 +15,17 @@ demo="$build/tools/jestcrate-demo"
 
 dark=false
 screenshot=""
+serve_options=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --dark) dark=true ;;
+    --atom) serve_options="--atom-only" ;;
     --screenshot)
         [ $# -ge 2 ] || { echo "demo.sh: --screenshot needs a file name" >&2; exit 2; }
         screenshot=$2
         shift
         ;;
-    *) echo "usage: tools/demo.sh [--dark] [--screenshot FILE]" >&2; exit 2 ;;
+    *) echo "usage: tools/demo.sh [--dark] [--atom] [--screenshot FILE]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -43,7 +47,7 @@ trap 'exit 130' INT TERM
 
 # The file exists before the server starts writing to it, so reading it never races the shell.
 : >"$profile/server-address"
-"$demo" serve >>"$profile/server-address" &
+"$demo" serve $serve_options >>"$profile/server-address" &
 server_pid=$!
 address=""
 tries=0

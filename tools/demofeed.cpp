@@ -1,5 +1,6 @@
 #include "demofeed.h"
 
+#include "cannedroutes.h"
 #include "testhttpserver.h"
 
 #include <QFile>
@@ -31,11 +32,34 @@ const Picture pictures[] = {
     { "cookie.png", "image/png" },
 };
 
-QJsonObject post(const QString &title, const QString &url, const QString &hint, bool stickied = false)
+// Every post of the demo board, in listing order; pages follow each other through "after".
+struct DemoPost {
+    int page;
+    const char *id;
+    const char *title;
+    const char *picture; // none: a link post
+    bool stickied;
+};
+
+const DemoPost posts[] = {
+    // As on the real board, the first page starts with a pinned post and holds a link post; the
+    // feed shows neither.
+    { 1, "t3_demo1a", "Welcome to the demo feed (pinned, not shown)", "cookie.png", true },
+    { 1, "t3_demo1b", "It compiled on the first try", "compiled.png", false },
+    { 1, "t3_demo1c", "A link post, not shown", nullptr, false },
+    { 1, "t3_demo1d", "Friday, 5 PM: tests or ship it?", "buttons.png", false },
+    { 1, "t3_demo1e", "Me &amp; the rubber duck at 3 AM", "duck.jpg", false },
+    { 2, "t3_demo2a", "Monday.exe has stopped working", "coffee.jpg", false },
+    { 2, "t3_demo2b", "Free RAM upgrade (a GIF; the feed shows its first frame)", "ram.gif", false },
+    { 2, "t3_demo2c", "A small picture is shown at its own size", "cookie.png", false },
+    { 3, "t3_demo3a", "Last page &gt;_&lt; LOAD MORE starts over", "compiled.png", false },
+};
+constexpr int pageCount = 3;
+
+QString targetOf(const DemoPost &post, const QString &base)
 {
-    return QJsonObject { { "kind", "t3" },
-        { "data",
-            QJsonObject { { "title", title }, { "url", url }, { "post_hint", hint }, { "stickied", stickied } } } };
+    return post.picture ? base + QStringLiteral("/demo/") + QLatin1String(post.picture)
+                        : base + QStringLiteral("/article");
 }
 
 QByteArray listing(const QJsonArray &children, const QJsonValue &after)
@@ -46,29 +70,36 @@ QByteArray listing(const QJsonArray &children, const QJsonValue &after)
 
 QByteArray page(const QByteArray &after, const QString &base)
 {
-    const QString demo = base + QStringLiteral("/demo/");
-    if (after == "t3_demo2") {
-        return listing({ post("Monday.exe has stopped working", demo + "coffee.jpg", "image"),
-                           post("Free RAM upgrade (a GIF; the feed shows its first frame)", demo + "ram.gif", "image"),
-                           post("A small picture is shown at its own size", demo + "cookie.png", "image") },
-            "t3_demo3");
+    int number = 1;
+    if (after.startsWith("t3_demo"))
+        number = qBound(1, after.mid(7).toInt(), pageCount);
+    QJsonArray children;
+    for (const DemoPost &post : posts) {
+        if (post.page != number)
+            continue;
+        const QJsonObject data { { "title", QLatin1String(post.title) }, { "url", targetOf(post, base) },
+            { "post_hint", post.picture ? "image" : "link" }, { "stickied", post.stickied } };
+        children.append(QJsonObject { { "kind", "t3" }, { "data", data } });
     }
-    if (after == "t3_demo3") {
-        return listing(
-            { post("Last page &gt;_&lt; LOAD MORE starts over", demo + "compiled.png", "image") }, QJsonValue::Null);
+    const QJsonValue next = number < pageCount ? QJsonValue(QStringLiteral("t3_demo%1").arg(number + 1)) : QJsonValue();
+    return listing(children, next);
+}
+
+// The Atom feed holds the whole board at once; an Atom reader cannot tell pinned posts apart.
+QByteArray feed(const QString &base)
+{
+    QList<AtomEntry> entries;
+    for (const DemoPost &post : posts) {
+        if (!post.stickied)
+            entries.append({ QLatin1String(post.id),
+                QString::fromUtf8(post.title).replace("&amp;", "&").replace("&gt;", ">").replace("&lt;", "<"),
+                targetOf(post, base) });
     }
-    // As on the real board, the first page starts with a pinned post and holds a link post; the
-    // feed shows neither.
-    return listing({ post("Welcome to the demo feed (pinned, not shown)", demo + "cookie.png", "image", true),
-                       post("It compiled on the first try", demo + "compiled.png", "image"),
-                       post("A link post, not shown", base + "/article", "link"),
-                       post("Friday, 5 PM: tests or ship it?", demo + "buttons.png", "image"),
-                       post("Me &amp; the rubber duck at 3 AM", demo + "duck.jpg", "image") },
-        "t3_demo2");
+    return atomFeed(entries);
 }
 } // namespace
 
-void installDemoRoutes(TestHttpServer &server)
+void installDemoRoutes(TestHttpServer &server, bool atomOnly)
 {
     registerDemoPictures();
     for (const Picture &picture : pictures) {
@@ -79,8 +110,16 @@ void installDemoRoutes(TestHttpServer &server)
     }
     const QString base = server.url();
     for (const char *sort : { "hot", "new", "top", "controversial" }) {
-        server.route(QByteArray("/r/dankmemes/") + sort + ".json", [base](const Request &request) {
+        server.route(QByteArray("/r/dankmemes/") + sort + ".json", [base, atomOnly](const Request &request) {
+            // Like the live forum, which refuses anonymous JSON listings and serves its Atom feed.
+            if (atomOnly) {
+                Response blocked = Response::ok("<html><body>blocked</body></html>", "text/html");
+                blocked.status = 403;
+                return blocked;
+            }
             return Response::ok(page(request.queryItem("after"), base), "application/json");
         });
+        server.route(QByteArray("/r/dankmemes/") + sort + "/.rss",
+            [base](const Request &) { return Response::ok(feed(base), "application/atom+xml; charset=UTF-8"); });
     }
 }

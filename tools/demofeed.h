@@ -11,5 +11,8 @@ class TestHttpServer;
 //   /r/dankmemes/<sort>.json?after=t3_demo2    page 2: three image posts (one GIF, one small
 //                                              picture); after "t3_demo3"
 //   /r/dankmemes/<sort>.json?after=t3_demo3    page 3: one image post; after null
+//   /r/dankmemes/<sort>/.rss                   the Atom feed: every post but the pinned one
 //   /demo/<picture>                            the pictures
-void installDemoRoutes(TestHttpServer &server);
+// With atomOnly, the JSON listings answer 403 as the live forum does for anonymous readers, so
+// the program shows the feed through its Atom fallback.
+void installDemoRoutes(TestHttpServer &server, bool atomOnly = false);

@@ -12,9 +12,10 @@
 #include <memory>
 
 namespace {
-const char usage[] = "usage: jestcrate-demo serve\n"
+const char usage[] = "usage: jestcrate-demo serve [--atom-only]\n"
                      "       jestcrate-demo screenshot FILE PROGRAM [ARGUMENT...]\n"
                      "serve: serves the demo feed on 127.0.0.1 and prints its address; ends on SIGTERM or Ctrl+C.\n"
+                     "       --atom-only: the JSON listings answer 403, as the live forum does.\n"
                      "screenshot: starts PROGRAM, saves the screen as FILE (PNG) once its first meme cards\n"
                      "show, then ends PROGRAM with SIGTERM; exits with 0 only if both went well.\n";
 
@@ -26,7 +27,7 @@ int serve(int argc, char **argv)
         std::fprintf(stderr, "jestcrate-demo: cannot listen on 127.0.0.1\n");
         return 1;
     }
-    installDemoRoutes(server);
+    installDemoRoutes(server, application.arguments().contains(QStringLiteral("--atom-only")));
     std::printf("%s\n", qPrintable(server.url()));
     std::fflush(stdout);
     QuitOnSignal quitOnSignal;
