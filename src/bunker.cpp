@@ -18,9 +18,14 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
+#include <QtEndian>
 
-namespace
-{
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
 const QString counterKey = QStringLiteral("global/memeCount");
 
 QString appDataLocation()
@@ -51,15 +56,50 @@ bool isFormatName(const QString &text)
 
 bool writeWholeFile(const QString &path, const QByteArray &bytes)
 {
-    // QSaveFile writes beside the target and renames, so the file appears whole or not at all.
+    // QSaveFile writes beside the target, flushes it to disk and renames, so the file appears whole
+    // or not at all.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(bytes) != bytes.size()) {
+    // Flushed here: Qt 5's commit() ignores a failure of its own last flush and would put an empty
+    // or cut-short file in place when the disk is full.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
+}
+
+// The rename that made a file appear is only on disk once its directory is: without this, a power
+// cut soon after a save could take back a meme that was reported saved.
+void syncDirectory(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+#else
+    Q_UNUSED(path)
+#endif
+}
+
+bool isSensibleSize(const QSize &size)
+{
+    return size.isValid() && qint64(size.width()) * size.height() <= Bunker::maxPixels;
+}
+
+// The size a decoder will allocate for the picture. Qt's GIF decoder paints every frame on a canvas
+// of the logical screen's size, which the reader does not report (it gives the first frame's).
+QSize decodedSize(QImageReader &reader, const QByteArray &bytes)
+{
+    const QSize size = reader.size();
+    if (reader.format() != "gif" || bytes.size() < 10)
+        return size;
+    const QSize screen(
+        qFromLittleEndian<quint16>(bytes.constData() + 6), qFromLittleEndian<quint16>(bytes.constData() + 8));
+    return size.expandedTo(screen);
 }
 
 QJsonObject toJson(const MemeRecord &record, const QString &bunkerPath)
@@ -93,6 +133,9 @@ void Bunker::save(const QString &title, const QVariant &var)
     QImage image;
     if (var.canConvert<QImage>())
         image = var.value<QImage>();
+    // Not worth encoding: the writer would refuse it anyway.
+    if (!image.isNull() && !isSensibleSize(image.size()))
+        image = QImage();
 
     QByteArray jpeg;
     QBuffer encoder(&jpeg);
@@ -131,7 +174,9 @@ void Bunker::onDownloadFinished(QNetworkReply *reply)
 bool Bunker::writeMeme(const QString &title, QBuffer &buffer)
 {
     QImageReader reader(&buffer);
-    const bool readable = reader.canRead();
+    // Only the header is looked at: a picture that cannot tell its size, or one too large for any
+    // card to decode (a few kilobytes of PNG can claim 30000x30000), is not kept.
+    const bool readable = reader.canRead() && isSensibleSize(decodedSize(reader, buffer.data()));
     qDebug() << "WE LIT BOIS" << readable;
     if (!readable)
         return false;
@@ -155,6 +200,7 @@ bool Bunker::writeMeme(const QString &title, QBuffer &buffer)
         QFile::remove(imagePath);
         return false;
     }
+    syncDirectory(directory.absolutePath());
     changeCounter(+1);
     emit memeCountChanged();
     return true;
@@ -183,8 +229,11 @@ void Bunker::remove(const QString &uuid)
         const QString format = MemeRecord::readFile(recordPath).format;
         // A format that could name a path elsewhere leaves the whole meme alone.
         if (isFormatName(format)) {
-            QFile::remove(bunkerPath + uuid + QLatin1Char('.') + format);
+            // The record goes first: a crash in between leaves an image that is never listed,
+            // rather than a listed meme without its image.
             removed = QFile::remove(recordPath);
+            if (removed)
+                QFile::remove(bunkerPath + uuid + QLatin1Char('.') + format);
         }
     }
     // The counter only follows what really happened, and never drops below zero.

@@ -12,8 +12,7 @@ class QNetworkReply;
 // The meme bunker: saves memes (from a grabbed image or a downloaded URL) as an image file plus a
 // small record in the bunker directory, lists them newest first as JSON text, removes them, and
 // keeps a count of them in the bunker settings file.
-class Bunker : public QObject
-{
+class Bunker : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString memeCount READ getMemeCount NOTIFY memeCountChanged)
 
@@ -32,6 +31,8 @@ public:
     void setMaxDownloadSize(qint64 bytes);
 
     static constexpr qint64 defaultMaxDownloadSize = 64 * 1024 * 1024;
+    // Pictures with more pixels than this are refused: decoded, one would take 400 MB or more.
+    static constexpr qint64 maxPixels = 100 * 1000 * 1000;
 
 signals:
     void memeCountChanged();
