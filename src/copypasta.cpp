@@ -4,9 +4,19 @@
 
 #include <QClipboard>
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#ifdef Q_OS_UNIX
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 const QString groupName = QStringLiteral("copypasta");
@@ -47,6 +57,81 @@ int storedCount(QSettings &settings)
     }
     settings.endGroup();
     return qBound(0, size, highest);
+}
+
+// Whether the file on disk holds the array's size line with this count. QSettings writes the keys
+// of a section in sorted order and "size" after every position, so a file cut short loses it.
+bool holdsWholeArray(const QString &path, int count)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+        && file.readAll().contains("\n" + arrayName.toLatin1() + "\\size=" + QByteArray::number(count) + '\n');
+}
+
+// Whether the store's folder takes the store's file grown by `growth` bytes, beside the file as it
+// is and its lock file. Only writing tells for sure (free space, inodes, a read-only mount), so a
+// probe file of that size is written and dropped. Checked before anything changes, so that a change
+// the disk cannot take changes nothing, neither the store nor the model.
+bool roomFor(const QSettings &settings, qint64 growth)
+{
+    const QString path = settings.fileName();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QTemporaryFile probe(path + QStringLiteral(".probe-XXXXXX"));
+    if (!probe.open())
+        return false;
+    const qint64 lockFile = 4096;
+    qint64 left = QFileInfo(path).size() + growth + lockFile;
+    const QByteArray block(64 * 1024, '\0');
+    while (left > 0) {
+        const qint64 size = qMin<qint64>(left, block.size());
+        if (probe.write(block.constData(), size) != size)
+            return false;
+        left -= size;
+    }
+    return probe.flush();
+}
+
+// Writes the store out now, so that a crash right after cannot lose the change; true when the file
+// holds it. Qt 5's QSaveFile, which QSettings writes through, ignores a failure of its last flush:
+// on a disk that fills up meanwhile, QSettings replaces the file with an empty or cut-short one and
+// reports success, which would lose every copypasta. The previous file is therefore kept under a
+// second name (a hard link, which takes no space) until the new one holds the whole array, and put
+// back otherwise; the store then rereads it.
+bool writeOut(QSettings &settings, int count)
+{
+#ifdef Q_OS_UNIX
+    const QString path = settings.fileName();
+    const QByteArray current = QFile::encodeName(path);
+    const QByteArray previous = current + ".previous";
+    ::unlink(previous.constData());
+    const bool kept = ::link(current.constData(), previous.constData()) == 0;
+    settings.sync();
+    // QSettings::status() keeps the first error ever met (a damaged file read at start-up, say), so
+    // whether a new file took the old one's place is told by the file itself.
+    struct stat previousFile = {};
+    struct stat currentFile = {};
+    const bool replaced = !kept
+        || (::stat(previous.constData(), &previousFile) == 0 && ::stat(current.constData(), &currentFile) == 0
+            && previousFile.st_ino != currentFile.st_ino);
+    const bool written = replaced && holdsWholeArray(path, count);
+    if (kept && written) {
+        ::unlink(previous.constData());
+    } else if (kept) {
+        std::rename(previous.constData(), current.constData());
+        settings.sync();
+    }
+    return written;
+#else
+    settings.sync();
+    return holdsWholeArray(settings.fileName(), count);
+#endif
+}
+
+// What QSettings may write for a text at most: every UTF-16 unit escaped as \xhhhh.
+qint64 storedSize(const QString &text)
+{
+    return 6 * qint64(text.size());
 }
 } // namespace
 
@@ -91,6 +176,9 @@ void CopyPasta::loadInto(ObjectListModel *model)
 void CopyPasta::add(const QString &title, const QString &cptext)
 {
     QSettings &settings = store();
+    const qint64 keysAndLines = 64;
+    if (!roomFor(settings, storedSize(title) + storedSize(cptext) + keysAndLines))
+        return;
     settings.beginGroup(groupName);
     const int count = storedCount(settings);
     settings.beginWriteArray(arrayName);
@@ -99,16 +187,17 @@ void CopyPasta::add(const QString &title, const QString &cptext)
     settings.setValue(textKey, cptext);
     settings.endArray();
     settings.endGroup();
-    // Written out at once so that a crash right after cannot lose the new copypasta.
-    settings.sync();
-
-    if (attachedModel)
+    // The model shows what is stored, or its rows would no longer match the stored positions.
+    if (writeOut(settings, count + 1) && attachedModel)
         attachedModel->insert(new CopyPasta(title, cptext));
 }
 
 void CopyPasta::remove(QObject *item, int index)
 {
     QSettings &settings = store();
+    // The rewritten file is never larger than the present one.
+    if (!roomFor(settings, 0))
+        return;
     settings.beginGroup(groupName);
     const int count = storedCount(settings);
     settings.beginReadArray(arrayName);
@@ -139,7 +228,8 @@ void CopyPasta::remove(QObject *item, int index)
     }
     settings.endArray();
     settings.endGroup();
-    settings.sync();
+    if (!writeOut(settings, stored.size()))
+        return;
 
     if (attachedModel)
         attachedModel->remove(item);
