@@ -12,7 +12,6 @@
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -20,8 +19,13 @@
 #include <QUuid>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -102,14 +106,96 @@ QSize decodedSize(QImageReader &reader, const QByteArray &bytes)
     return size.expandedTo(screen);
 }
 
-QJsonObject toJson(const MemeRecord &record, const QString &bunkerPath)
+// One listed record file, and whether it is known to be a regular file.
+struct RecordEntry {
+    QString name;
+    bool regularFile = false;
+};
+
+// The record files of the directory, newest first: what QDir::entryList({"*.dat"}, QDir::NoFilter,
+// QDir::Name | QDir::Reversed) lists, without its stat and pattern matching of every entry, which
+// cost more than reading the records themselves.
+QVector<RecordEntry> listRecords(const QString &directoryPath)
 {
-    return QJsonObject {
-        { QStringLiteral("title"), record.title },
-        { QStringLiteral("uuid"), record.key },
-        { QStringLiteral("animated"), record.animated },
-        { QStringLiteral("source"), bunkerPath + record.key + QLatin1Char('.') + record.format },
-    };
+    QVector<RecordEntry> entries;
+#ifdef Q_OS_UNIX
+    const QByteArray encodedPath = QFile::encodeName(directoryPath);
+    DIR *directory = ::opendir(encodedPath.constData());
+    if (!directory)
+        return entries;
+    while (const dirent *entry = ::readdir(directory)) {
+        const char *name = entry->d_name;
+        const size_t length = std::strlen(name);
+        // The name filter matches without regard to case; hidden names are left out.
+        if (name[0] == '.' || length < 4 || qstrnicmp(name + length - 4, ".dat", 4) != 0)
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN || type == DT_LNK) {
+            // Symbolic links count only when they lead somewhere (QDir leaves broken ones out).
+            struct stat status;
+            if (::stat((encodedPath + '/' + name).constData(), &status) != 0)
+                continue;
+            type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : DT_LNK;
+        }
+        // Pipes, sockets and devices are "system" entries, which QDir's default filter leaves out.
+        if (type != DT_REG && type != DT_DIR && type != DT_LNK)
+            continue;
+        entries.append({ QFile::decodeName(name), type == DT_REG });
+    }
+    ::closedir(directory);
+    std::sort(entries.begin(), entries.end(),
+        [](const RecordEntry &a, const RecordEntry &b) { return a.name.compare(b.name) > 0; });
+#else
+    const QStringList names
+        = QDir(directoryPath).entryList({ QStringLiteral("*.dat") }, QDir::NoFilter, QDir::Name | QDir::Reversed);
+    for (const QString &name : names)
+        entries.append({ name, false });
+#endif
+    return entries;
+}
+
+MemeRecord readRecord(const QString &path, bool knownRegularFile)
+{
+    if (!knownRegularFile)
+        return MemeRecord::readFile(path);
+    // Reading by the file's size avoids allocating the whole size limit for every small record.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return MemeRecord();
+    return MemeRecord::fromBytes(file.read(qBound(qint64(0), file.size(), MemeRecord::maxFileSize)));
+}
+
+// Appends text as a JSON string exactly as QJsonDocument writes it. Plain printable ASCII, which
+// keys, formats and paths mostly are, is copied; anything else is escaped by Qt itself.
+void appendJsonString(QByteArray &json, const QString &text)
+{
+    const QChar *characters = text.constData();
+    const int size = text.size();
+    bool plain = true;
+    for (int i = 0; i < size && plain; ++i) {
+        const ushort unit = characters[i].unicode();
+        plain = unit >= 0x20 && unit < 0x7f && unit != '"' && unit != '\\';
+    }
+    if (plain) {
+        json += '"';
+        json += text.toLatin1();
+        json += '"';
+        return;
+    }
+    const QByteArray escaped = QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact);
+    json.append(escaped.constData() + 1, escaped.size() - 2);
+}
+
+// One meme as compact JSON, members in the order QJsonObject sorts them.
+void appendMeme(QByteArray &json, const MemeRecord &record, const QString &bunkerPath)
+{
+    json += record.animated ? "{\"animated\":true,\"source\":" : "{\"animated\":false,\"source\":";
+    appendJsonString(json, bunkerPath + record.key + QLatin1Char('.') + record.format);
+    json += ",\"title\":";
+    appendJsonString(json, record.title);
+    json += ",\"uuid\":";
+    appendJsonString(json, record.key);
+    json += '}';
 }
 } // namespace
 
@@ -208,17 +294,23 @@ bool Bunker::writeMeme(const QString &title, QBuffer &buffer)
 
 QString Bunker::load(bool lastOnly)
 {
-    const QStringList entries
-        = QDir(bunkerPath).entryList({ QStringLiteral("*.dat") }, QDir::NoFilter, QDir::Name | QDir::Reversed);
+    const QVector<RecordEntry> entries = listRecords(bunkerPath);
     const int wanted = lastOnly ? qMin(1, entries.size()) : entries.size();
 
-    QJsonArray memes;
-    for (int i = 0; i < wanted; ++i)
-        memes.append(toJson(MemeRecord::readFile(bunkerPath + entries.at(i)), bunkerPath));
+    // Written directly rather than through QJsonArray, which took as long as reading the files.
+    QByteArray json("[");
+    json.reserve(wanted * (200 + 2 * bunkerPath.size()));
+    for (int i = 0; i < wanted; ++i) {
+        if (i > 0)
+            json += ',';
+        const RecordEntry &entry = entries.at(i);
+        appendMeme(json, readRecord(bunkerPath + entry.name, entry.regularFile), bunkerPath);
+    }
+    json += ']';
 
     settings.setValue(counterKey, entries.size());
     emit memeCountChanged();
-    return QString::fromUtf8(QJsonDocument(memes).toJson(QJsonDocument::Compact));
+    return QString::fromUtf8(json);
 }
 
 void Bunker::remove(const QString &uuid)
