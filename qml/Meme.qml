@@ -15,13 +15,39 @@ Pane {
     property bool animated: false
     property string uuid: ""
     property bool insideBunker: false
+    // Grows with the card but never shrinks: a new size reloads the picture, a smaller card can
+    // show the sharper one it already has.
+    property int decodeWidth: 0
+    readonly property int neededDecodeWidth: Math.ceil(col.width * meme.pixelRatio())
+    // The picture is requested only once its decode width is known, so it is fetched once, not
+    // at full size first.
+    property bool decodeWidthKnown: false
 
     signal confirm()
     signal cancel()
 
+    function pixelRatio() {
+        // The densest screen, so that the picture stays sharp on whichever screen shows it.
+        var ratio = 1
+        var screens = Qt.application.screens
+        for (var i = 0; i < screens.length; ++i)
+            ratio = Math.max(ratio, screens[i].devicePixelRatio)
+        return ratio
+    }
+
+    function growDecodeWidth() {
+        if (meme.neededDecodeWidth > meme.decodeWidth) {
+            meme.decodeWidth = meme.neededDecodeWidth
+            meme.decodeWidthKnown = true
+        }
+    }
+
     Material.elevation: 6
     contentWidth: col.implicitWidth
     contentHeight: col.implicitHeight
+
+    onNeededDecodeWidthChanged: meme.growDecodeWidth()
+    Component.onCompleted: meme.growDecodeWidth()
 
     Column {
         id: col
@@ -119,10 +145,15 @@ Pane {
 
         Image {
             asynchronous: true
-            source: meme.url
-            fillMode: Image.PreserveAspectFit
+            source: meme.decodeWidthKnown ? meme.url : ""
+            // A picture wider than the card is decoded at the card's width (in device pixels) instead
+            // of at full size. Stretch, because with PreserveAspectFit Qt also enlarges a narrower
+            // picture to sourceSize; the height below keeps the aspect ratio instead.
+            fillMode: Image.Stretch
+            sourceSize.width: meme.decodeWidth
             // Never wider than the picture itself: small pictures are not blown up.
-            width: Math.min(col.width, sourceSize.width)
+            width: Math.min(col.width, implicitWidth)
+            height: implicitWidth > 0 ? implicitHeight * width / implicitWidth : 0
         }
     }
 

@@ -75,7 +75,9 @@ Item {
             fuzzyCompare(card.memeImg.height, shownWidth * data.sourceHeight / data.sourceWidth, 1)
             compare(card.memeImg.parent.x, (column - shownWidth) / 2, "centred")
             compare(testCase.pictureArea(card).height, card.memeImg.height)
-            fuzzyCompare(card.contentHeight, 100 + card.memeImg.height + 80, 1)
+            // The column lays itself out at the next polish, which may come after the picture is ready.
+            tryVerify(function () { return Math.abs(card.contentHeight - (100 + card.memeImg.height + 80)) <= 1 }, 5000,
+                      "card height " + card.contentHeight)
         }
 
         function test_pictureAreaBeforeAndWithoutPicture_data() {
@@ -119,7 +121,8 @@ Item {
             compare(label.textFormat, Text.PlainText)
             compare(label.wrapMode, Text.Wrap)
             compare(label.parent.height, 100)
-            compare(card.contentHeight, 100 + 30 + 80)
+            // The column lays itself out at the next polish, which may come after the picture is ready.
+            tryCompare(card, "contentHeight", 100 + 30 + 80)
         }
 
         function test_buttons_data() {
