@@ -1,4 +1,316 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Controls.Material 2.12
 
-Item {
+ListView {
+    id: bunkerPage
+
+    // A proper file URL for a local path. "file:/" + "/home/x" would read "home" as a host name
+    // (lower-cased, and dropped on some platforms), and '#', '?' or '%' in a folder name would
+    // cut the path short; each segment is therefore percent-encoded.
+    function fileUrl(path) {
+        var segments = path.split("/")
+        for (var i = 0; i < segments.length; i++)
+            segments[i] = encodeURIComponent(segments[i]).replace(/%3A/g, ":")
+        var encoded = segments.join("/")
+        return encoded.charAt(0) === "/" ? "file://" + encoded : "file:///" + encoded
+    }
+
+    function memeRow(meme) {
+        return {
+            "title": meme.title,
+            "path": meme.source,
+            "url": bunkerPage.fileUrl(meme.source),
+            "uuid": meme.uuid,
+            "animated": meme.animated
+        }
+    }
+
+    // A card that changes height while others move aside (a new card shrinks once its picture
+    // has loaded) leaves them where the move was aimed: ListView does not re-place items in
+    // transition. Changing a layout property makes it place every card again.
+    function relayout() {
+        bunkerPage.displayMarginBeginning = 1
+        bunkerPage.displayMarginBeginning = 0
+    }
+
+    function fillWithMemes(reply) {
+        var memes = JSON.parse(reply)
+        for (var i = 0; i < memes.length; i++)
+            memeModel.append(bunkerPage.memeRow(memes[i]))
+    }
+
+    function isListed(uuid) {
+        for (var i = 0; i < memeModel.count; i++) {
+            if (memeModel.get(i).uuid === uuid)
+                return true
+        }
+        return false
+    }
+
+    function memeSaved(success) {
+        if (!success) {
+            errorPopup.open()
+            return
+        }
+        var newest = JSON.parse(bunker.load(true))[0]
+        // Keys order memes by the second only: of two saved within one second the older one may
+        // come first, so look further rather than show it twice.
+        if (newest !== undefined && bunkerPage.isListed(newest.uuid)) {
+            var memes = JSON.parse(bunker.load())
+            newest = undefined
+            for (var i = 0; i < memes.length && newest === undefined; i++) {
+                if (!bunkerPage.isListed(memes[i].uuid))
+                    newest = memes[i]
+            }
+        }
+        if (newest === undefined)
+            return
+        memeModel.insert(0, bunkerPage.memeRow(newest))
+        console.debug("added")
+    }
+
+    function addMeme() {
+        // Both checks always run so that both messages can show at once; blanks count as text.
+        errTitleInput.visible = titleInput.text === ""
+        errMemeUrl.visible = memeUrl.text === ""
+        if (errTitleInput.visible || errMemeUrl.visible)
+            return
+        popupAddMeme.close()
+        bunker.saveFromUrl(titleInput.text, memeUrl.text)
+    }
+
+    spacing: 30
+    model: memeModel
+
+    // The bunker outlives the page: without the explicit disconnection a save finishing after
+    // the page is gone would still run this page's handler.
+    Component.onCompleted: {
+        bunkerPage.fillWithMemes(bunker.load())
+        bunker.imageSaved.connect(bunkerPage.memeSaved)
+    }
+    Component.onDestruction: bunker.imageSaved.disconnect(bunkerPage.memeSaved)
+
+    delegate: Meme {
+        width: bunkerPage.width
+        title: model.title
+        url: model.url
+        uuid: model.uuid
+        animated: model.animated
+        insideBunker: true
+
+        onConfirm: shareManager.shareMeme(model.path)
+        onCancel: {
+            var removedUuid = model.uuid
+            memeModel.remove(index)
+            bunker.remove(removedUuid)
+        }
+    }
+
+    ListModel {
+        id: memeModel
+    }
+
+    RoundButton {
+        id: addButton
+
+        // Parented to the list itself rather than its content, so it stays put while scrolling.
+        parent: bunkerPage
+        width: 72
+        height: 72
+        anchors {
+            bottom: parent.bottom
+            right: parent.right
+            bottomMargin: 20
+            rightMargin: 20
+        }
+        icon.source: "qrc:/icons/add.svg"
+        Material.background: Material.color(Material.Teal)
+        Material.foreground: "#fff"
+        onClicked: popupAddMeme.open()
+    }
+
+    Popup {
+        id: errorPopup
+
+        modal: true
+        focus: true
+        width: Math.min(window.width * 0.9, 400)
+        anchors.centerIn: Overlay.overlay
+
+        Column {
+            anchors.centerIn: parent
+            width: parent.width
+            spacing: 20
+
+            Label {
+                anchors.horizontalCenter: parent.horizontalCenter
+                horizontalAlignment: Text.AlignHCenter
+                text: "Can't add your meme"
+                font.pointSize: 18
+                font.family: montserrat.name
+            }
+
+            Label {
+                anchors.horizontalCenter: parent.horizontalCenter
+                horizontalAlignment: Text.AlignHCenter
+                text: "Invalid URL specified :S"
+                font.pointSize: 14
+                bottomPadding: 20
+            }
+        }
+    }
+
+    Popup {
+        id: popupAddMeme
+
+        modal: true
+        focus: true
+        width: Math.min(window.width * 0.9, 400)
+        anchors.centerIn: Overlay.overlay
+
+        Column {
+            anchors.fill: parent
+            spacing: 20
+
+            Label {
+                anchors.horizontalCenter: parent.horizontalCenter
+                horizontalAlignment: Text.AlignHCenter
+                text: "Add a meme"
+                font.pointSize: 18
+                font.family: montserrat.name
+            }
+
+            Column {
+                anchors {
+                    left: parent.left
+                    right: parent.right
+                }
+
+                Label {
+                    text: "Title"
+                }
+
+                Label {
+                    id: errTitleInput
+
+                    text: "Your title is empty !"
+                    color: Material.color(Material.Red)
+                    visible: false
+                }
+
+                TextField {
+                    id: titleInput
+
+                    width: parent.width
+                    placeholderText: "PepeHands"
+                    placeholderTextColor: "#ccc"
+                    hoverEnabled: false
+                }
+            }
+
+            Column {
+                anchors {
+                    left: parent.left
+                    right: parent.right
+                }
+
+                Label {
+                    text: "Image url"
+                }
+
+                Label {
+                    id: errMemeUrl
+
+                    text: "Your meme url is empty !"
+                    color: Material.color(Material.Red)
+                    visible: false
+                }
+
+                TextField {
+                    id: memeUrl
+
+                    width: parent.width
+                    placeholderText: "https://i.imgur.com/example.gif"
+                    placeholderTextColor: "#ccc"
+                    hoverEnabled: false
+                }
+            }
+
+            Item {
+                width: parent.width
+                height: 55
+
+                Row {
+                    anchors {
+                        top: parent.top
+                        right: parent.right
+                        topMargin: 15
+                    }
+
+                    ItemDelegate {
+                        height: 40
+                        text: "CANCEL"
+                        hoverEnabled: false
+                        Material.foreground: Material.Teal
+                        onClicked: popupAddMeme.close()
+                    }
+
+                    ItemDelegate {
+                        height: 40
+                        text: "SAVE"
+                        hoverEnabled: false
+                        Material.foreground: Material.Teal
+                        onClicked: bunkerPage.addMeme()
+                    }
+                }
+            }
+        }
+    }
+
+    addDisplaced: Transition {
+        SequentialAnimation {
+            NumberAnimation {
+                properties: "x,y"
+                duration: 500
+                easing.type: Easing.OutBack
+            }
+
+            ScriptAction {
+                script: bunkerPage.relayout()
+            }
+        }
+    }
+
+    remove: Transition {
+        ParallelAnimation {
+            NumberAnimation {
+                property: "scale"
+                from: 1
+                to: 0
+                duration: 200
+            }
+
+            NumberAnimation {
+                property: "opacity"
+                from: 1
+                to: 0
+                duration: 200
+            }
+        }
+    }
+
+    removeDisplaced: Transition {
+        SequentialAnimation {
+            NumberAnimation {
+                properties: "x,y"
+                duration: 500
+                easing.type: Easing.OutBack
+            }
+
+            ScriptAction {
+                script: bunkerPage.relayout()
+            }
+        }
+    }
 }
