@@ -1,4 +1,88 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Controls.Material 2.12
 
-Item {
+Pane {
+    id: copypasta
+
+    property string title
+    property string cptext
+
+    signal copyClicked
+    signal removeClicked
+
+    width: parent ? parent.width : implicitWidth
+    Material.elevation: 6
+
+    Column {
+        anchors.fill: parent
+
+        Item {
+            width: parent.width
+            height: 70
+
+            Label {
+                anchors {
+                    left: parent.left
+                    right: parent.right
+                    top: parent.top
+                }
+                padding: 20
+                horizontalAlignment: Text.AlignHCenter
+                font.pointSize: 16
+                font.family: montserrat.name
+                // Copypastas are typed by the user: never interpret them as markup.
+                textFormat: Text.PlainText
+                text: copypasta.title
+                wrapMode: Text.Wrap
+            }
+        }
+
+        Label {
+            id: cptextLabel
+
+            width: parent.width
+            textFormat: Text.PlainText
+            text: copypasta.cptext
+            wrapMode: Text.Wrap
+            elide: Text.ElideRight
+            // 0 stands for "No limit"; undefined resets the label to its unlimited default.
+            maximumLineCount: copypastaSettings.lineNumber > 0 ? copypastaSettings.lineNumber : undefined
+        }
+
+        Item {
+            width: parent.width
+            height: 80
+
+            Row {
+                anchors {
+                    top: parent.top
+                    right: parent.right
+                    topMargin: 15
+                    rightMargin: 15
+                }
+                spacing: 10
+
+                Button {
+                    padding: 16
+                    font.pointSize: 16
+                    text: "REMOVE"
+                    icon.source: "qrc:/icons/block.svg"
+                    Material.foreground: "#fff"
+                    Material.background: Material.color(Material.Teal)
+                    onClicked: copypasta.removeClicked()
+                }
+
+                Button {
+                    padding: 16
+                    font.pointSize: 16
+                    text: "COPY"
+                    icon.source: "qrc:/icons/copy.png"
+                    Material.foreground: "#fff"
+                    Material.background: Material.color(Material.Teal)
+                    onClicked: copypasta.copyClicked()
+                }
+            }
+        }
+    }
 }
