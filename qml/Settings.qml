@@ -318,6 +318,130 @@ ColumnLayout {
                     }
                 }
             }
+
+            ItemDelegate {
+                id: clientIdRow
+
+                height: 50
+                anchors {
+                    left: parent.left
+                    right: parent.right
+                }
+                onClicked: {
+                    clientIdInput.text = trendingSettings.clientId
+                    clientIdPopup.open()
+                }
+
+                RowLayout {
+                    anchors.fill: parent
+
+                    Label {
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        leftPadding: 15
+                        verticalAlignment: Text.AlignVCenter
+                        font.pointSize: 14
+                        text: "Forum API client ID"
+                    }
+
+                    Label {
+                        Layout.fillHeight: true
+                        Layout.maximumWidth: clientIdRow.width / 2
+                        rightPadding: 15
+                        verticalAlignment: Text.AlignVCenter
+                        elide: Text.ElideMiddle
+                        textFormat: Text.PlainText
+                        font.pointSize: 14
+                        text: trendingSettings.clientId === "" ? "None" : trendingSettings.clientId
+                    }
+                }
+
+                Popup {
+                    id: clientIdPopup
+
+                    function store() {
+                        trendingSettings.clientId = clientIdInput.text.trim()
+                        clientIdPopup.close()
+                    }
+
+                    modal: true
+                    focus: true
+                    padding: 0
+                    margins: 0
+                    width: Math.min(clientIdRow.width * 0.9, 400)
+                    anchors.centerIn: Overlay.overlay
+
+                    Column {
+                        anchors {
+                            left: parent.left
+                            right: parent.right
+                        }
+
+                        Label {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            padding: 10
+                            font.pointSize: 16
+                            font.family: montserrat.name
+                            text: "Forum API client ID"
+                        }
+
+                        Label {
+                            width: parent.width
+                            leftPadding: 15
+                            rightPadding: 15
+                            wrapMode: Text.Wrap
+                            horizontalAlignment: Text.AlignHCenter
+                            font.pointSize: 12
+                            text: "The ID of an installed app registered with the forum.\nLeave it empty to read the public feed anonymously."
+                        }
+
+                        TextField {
+                            id: clientIdInput
+
+                            anchors {
+                                left: parent.left
+                                right: parent.right
+                                margins: 15
+                            }
+                            focus: true
+                            hoverEnabled: false
+                            placeholderText: "None"
+                            placeholderTextColor: "#ccc"
+                            selectByMouse: true
+                            onAccepted: clientIdPopup.store()
+                        }
+
+                        Item {
+                            width: parent.width
+                            height: 55
+
+                            Row {
+                                anchors {
+                                    top: parent.top
+                                    topMargin: 15
+                                    right: parent.right
+                                }
+
+                                ItemDelegate {
+                                    height: 40
+                                    hoverEnabled: false
+                                    text: "CANCEL"
+                                    Material.foreground: Material.Teal
+                                    onClicked: clientIdPopup.close()
+                                }
+
+                                ItemDelegate {
+                                    height: 40
+                                    hoverEnabled: false
+                                    text: "SAVE"
+                                    Material.foreground: Material.Teal
+                                    onClicked: clientIdPopup.store()
+                                }
+                            }
+                        }
+                    }
+                }
+            }
         }
 
         Column {

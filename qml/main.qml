@@ -75,6 +75,8 @@ ApplicationWindow {
 
             property int number: 25
             property string sort: "hot"
+            // With a client ID the feed is read from the forum's API; empty reads it anonymously.
+            property string clientId: ""
 
             objectName: "trendingSettings"
             category: "trending"

@@ -184,7 +184,7 @@ TestCase {
     function init() {
         var defaults = {
             "global": { "theme": "Material", "themeMode": Material.System, "decreaseBrightness": false },
-            "trending": { "number": 25, "sort": "hot" },
+            "trending": { "number": 25, "sort": "hot", "clientId": "" },
             "bunker": { "imgQuality": -1 },
             "copypasta": { "lineNumber": 10 }
         }
@@ -208,6 +208,51 @@ TestCase {
     function cleanupTestCase() {
         appWindow.destroy()
         tryCompare(testCase, "appWindow", null)
+    }
+
+    // The client ID is typed, stored trimmed, and shown; an empty one means anonymous reading.
+    function test_clientIdStored_data() {
+        return [
+            { tag: "typed", typed: "abcDEF123_-", stored: "abcDEF123_-", shown: "abcDEF123_-" },
+            { tag: "trimmed", typed: "  id42  ", stored: "id42", shown: "id42" },
+            { tag: "markup shown plainly", typed: "<b>x</b>", stored: "<b>x</b>", shown: "<b>x</b>" },
+        ]
+    }
+
+    function test_clientIdStored(data) {
+        openSettings()
+        showTab("Trending")
+        compare(rowValue("Forum API client ID"), "None")
+        var field = openChooser("Forum API client ID", function (item) {
+            return item.placeholderText === "None" && item.selectByMouse !== undefined
+        })
+        tryCompare(field, "activeFocus", true)
+        field.selectAll()
+        for (var i = 0; i < data.typed.length; ++i)
+            keyClick(data.typed.charAt(i))
+        compare(field.text, data.typed)
+        keyClick(Qt.Key_Return)
+        tryCompare(field, "visible", false)
+        tryVerify(function () {
+            return stored("trending/clientId") === data.stored
+        }, 5000, "trending/clientId stored")
+        compare(rowValue("Forum API client ID"), data.shown)
+        var shownLabel = findItem(swipeView(), withText("Forum API client ID")).parent.children[1]
+        compare(shownLabel.textFormat, Text.PlainText)
+    }
+
+    function test_clientIdCancelKeepsStored() {
+        settingsElement("trending").clientId = "kept"
+        openSettings()
+        showTab("Trending")
+        var field = openChooser("Forum API client ID", function (item) {
+            return item.placeholderText === "None" && item.selectByMouse !== undefined
+        })
+        compare(field.text, "kept")
+        mouseClick(openPopupHolding(withText("CANCEL")))
+        tryCompare(field, "visible", false)
+        compare(stored("trending/clientId"), "kept")
+        compare(rowValue("Forum API client ID"), "kept")
     }
 
     function test_defaultsShown_data() {
