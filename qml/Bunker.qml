@@ -5,15 +5,29 @@ import QtQuick.Controls.Material 2.12
 ListView {
     id: bunkerPage
 
+    // Every meme lives in the same folder: its encoded form is worked out once, not per meme.
+    property var encodedFolders: ({})
+
     // A proper file URL for a local path. "file:/" + "/home/x" would read "home" as a host name
     // (lower-cased, and dropped on some platforms), and '#', '?' or '%' in a folder name would
     // cut the path short; each segment is therefore percent-encoded.
-    function fileUrl(path) {
+    function encodePath(path) {
         var segments = path.split("/")
         for (var i = 0; i < segments.length; i++)
             segments[i] = encodeURIComponent(segments[i]).replace(/%3A/g, ":")
         var encoded = segments.join("/")
         return encoded.charAt(0) === "/" ? "file://" + encoded : "file:///" + encoded
+    }
+
+    function fileUrl(path) {
+        var folderEnd = path.lastIndexOf("/") + 1
+        var folder = path.substring(0, folderEnd)
+        var encodedFolder = bunkerPage.encodedFolders[folder]
+        if (encodedFolder === undefined) {
+            encodedFolder = bunkerPage.encodePath(folder)
+            bunkerPage.encodedFolders[folder] = encodedFolder
+        }
+        return encodedFolder + encodeURIComponent(path.substring(folderEnd)).replace(/%3A/g, ":")
     }
 
     function memeRow(meme) {
@@ -36,8 +50,11 @@ ListView {
 
     function fillWithMemes(reply) {
         var memes = JSON.parse(reply)
+        var rows = []
         for (var i = 0; i < memes.length; i++)
-            memeModel.append(bunkerPage.memeRow(memes[i]))
+            rows.push(bunkerPage.memeRow(memes[i]))
+        // One append of the whole array: the view hears of one insertion, not one per meme.
+        memeModel.append(rows)
     }
 
     function isListed(uuid) {
