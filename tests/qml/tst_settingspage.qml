@@ -251,7 +251,10 @@ TestCase {
         compare(field.text, "kept")
         mouseClick(openPopupHolding(withText("CANCEL")))
         tryCompare(field, "visible", false)
-        compare(stored("trending/clientId"), "kept")
+        // The settings element writes its values a moment later, not at once.
+        tryVerify(function () {
+            return stored("trending/clientId") === "kept"
+        }, 5000, "trending/clientId kept")
         compare(rowValue("Forum API client ID"), "kept")
     }
 
