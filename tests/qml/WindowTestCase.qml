@@ -8,7 +8,8 @@ import "finders.js" as Finders
 TestCase {
     id: windowTestCase
 
-    property var window: null
+    // Typed, so that it reads null once the window is really gone.
+    property QtObject window: null
 
     function openWindow(width) {
         var component = Qt.createComponent("qrc:/main.qml")
@@ -16,6 +17,45 @@ TestCase {
         windowTestCase.window = createTemporaryObject(component, null, { width: width === undefined ? 800 : width })
         verify(windowTestCase.window !== null)
         return windowTestCase.window
+    }
+
+    // Typed keys go to the focused window.
+    function activate() {
+        windowTestCase.window.requestActivate()
+        tryCompare(windowTestCase.window, "active", true)
+        waitForRendering(windowTestCase.window.contentItem)
+    }
+
+    // An item accepted by accept inside an open popup (or the drawer, once it is fully out). The
+    // enter fade is not awaited: now and then it stalls on its first frame under the test runner.
+    function openPopupHolding(accept) {
+        var found = null
+        tryVerify(function () {
+            var layers = windowTestCase.window.overlay.children
+            for (var i = 0; i < layers.length; ++i) {
+                var item = Finders.findItem(layers[i], accept)
+                if (item && item.visible && layers[i].mapToItem(null, 0, 0).x >= 0) {
+                    found = item
+                    return true
+                }
+            }
+            return false
+        }, 5000, "an open popup holding the wanted item")
+        return found
+    }
+
+    function typeInto(field, text) {
+        mouseClick(field)
+        tryCompare(field, "activeFocus", true)
+        keyClick(Qt.Key_A, Qt.ControlModifier)
+        keyClick(Qt.Key_Delete)
+        for (var i = 0; i < text.length; ++i) {
+            if (text.charAt(i) === "\n")
+                keyClick(Qt.Key_Return)
+            else
+                keyClick(text.charAt(i))
+        }
+        compare(field.text, text)
     }
 
     // The window once its feed page has handled the first reply.
@@ -124,9 +164,10 @@ TestCase {
             // The window persists these itself; it leaves the defaults behind when it goes.
             windowTestCase.part("globalSettings").decreaseBrightness = false
             windowTestCase.window.themeMode = Material.System
+            // Two main windows alive at once would share settings elements; wait for the old one to go.
             windowTestCase.window.destroy()
+            tryCompare(windowTestCase, "window", null)
         }
-        windowTestCase.window = null
         // Listings a test chose through the sort name go back to the canned "hot" pages.
         testHelper.writeSetting("trending/sort", "hot")
     }

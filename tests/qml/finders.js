@@ -23,6 +23,12 @@ function withText(text) {
     }
 }
 
+function withPlaceholder(text) {
+    return function (item) {
+        return item.placeholderText === text && item.visible
+    }
+}
+
 // The cards a list shows, top to bottom. Left out: cards still fading out after a removal, and
 // cards the list is still building in the background (their picture element does not exist yet).
 function cardsOf(listView) {
