@@ -2,14 +2,13 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtTest 1.12
 import CopyPasta 1.0
+import "finders.js" as Finders
 
 // The "Copypasta" page inside the real main window: adding through the popup, removing and copying
 // from the cards, the preview line limit, and the store on disk behind the shared model.
-TestCase {
+WindowTestCase {
     id: testCase
 
-    // Typed, so that it reads null once the window is really gone.
-    property QtObject appWindow: null
     readonly property string storePath: testHelper.dataLocation() + "/../settings/settings.ini"
     readonly property string thirtyLines: {
         var lines = []
@@ -18,97 +17,31 @@ TestCase {
         return lines.join("\n")
     }
 
-    function findItem(item, accept) {
-        if (!item)
-            return null
-        if (accept(item))
-            return item
-        for (var i = 0; i < item.children.length; ++i) {
-            var found = findItem(item.children[i], accept)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function withText(text) {
-        return function (item) {
-            return item.text === text
-        }
-    }
-
-    function withPlaceholder(text) {
-        return function (item) {
-            return item.placeholderText === text
-        }
-    }
-
-    function withIcon(source) {
-        return function (item) {
-            return item.icon !== undefined && item.clicked !== undefined && String(item.icon.source) === source
-        }
-    }
-
     function page() {
-        return findItem(appWindow.contentItem, function (item) {
-            return item.depth !== undefined && item.currentItem !== undefined
-        }).currentItem
-    }
-
-    // An item accepted by accept inside an open popup (or the drawer, once it is fully out); the
-    // enter fade is not awaited, it now and then stalls under the test runner.
-    function openPopupHolding(accept) {
-        var found = null
-        tryVerify(function () {
-            var layers = appWindow.overlay.children
-            for (var i = 0; i < layers.length; ++i) {
-                var item = findItem(layers[i], accept)
-                if (item && item.visible && layers[i].mapToItem(null, 0, 0).x >= 0) {
-                    found = item
-                    return true
-                }
-            }
-            return false
-        }, 5000, "an open popup holding the wanted item")
-        return found
+        return testCase.part("stack").currentItem
     }
 
     function openCopypastaPage() {
-        appWindow = createTemporaryObject(Qt.createComponent("qrc:/main.qml"), null)
-        verify(appWindow !== null)
-        // Typed keys go to the focused window.
-        appWindow.requestActivate()
-        tryCompare(appWindow, "active", true)
-        waitForRendering(appWindow.contentItem)
-        mouseClick(findItem(appWindow.header, withIcon("qrc:/icons/menu.svg")))
-        var entry = openPopupHolding(withText("Copypasta"))
-        mouseClick(entry)
-        tryCompare(entry, "visible", false)
-        tryVerify(function () {
-            return page().model === copypastaModel
-        })
+        testCase.openWindow()
+        testCase.activate()
+        testCase.chooseDrawerEntry("Copypasta")
+        tryVerify(function () { return page().model === copypastaModel })
         return page()
     }
 
     // Cards in screen order, leaving out any that is still growing in or fading away.
     function cards() {
-        var list = page()
+        var children = page().contentItem.children
         var found = []
-        for (var i = 0; i < list.contentItem.children.length; ++i) {
-            var child = list.contentItem.children[i]
-            if (child.copyClicked !== undefined && child.opacity === 1 && child.scale === 1)
-                found.push(child)
+        for (var i = 0; i < children.length; ++i) {
+            if (children[i].copyClicked !== undefined && children[i].opacity === 1 && children[i].scale === 1)
+                found.push(children[i])
         }
-        found.sort(function (a, b) {
-            return a.y - b.y
-        })
-        return found
+        return found.sort(function (a, b) { return a.y - b.y })
     }
 
     function cardTitles() {
-        return cards().map(function (card) {
-            return card.title
-        })
+        return cards().map(function (card) { return card.title })
     }
 
     function storedTitles() {
@@ -119,55 +52,38 @@ TestCase {
         return titles
     }
 
-    function typeInto(field, text) {
-        mouseClick(field)
-        tryCompare(field, "activeFocus", true)
-        keyClick(Qt.Key_A, Qt.ControlModifier)
-        keyClick(Qt.Key_Delete)
-        for (var i = 0; i < text.length; ++i) {
-            if (text.charAt(i) === "\n")
-                keyClick(Qt.Key_Return)
-            else
-                keyClick(text.charAt(i))
-        }
-        compare(field.text, text)
-    }
-
-    // Fills the add popup as a user would and presses SAVE; returns the popup's SAVE button.
+    // Fills the add popup as a user would and presses SAVE; returns the popup's form.
     function submitCopypasta(title, text) {
-        mouseClick(findItem(page(), withIcon("qrc:/icons/add.svg")))
-        var textArea = openPopupHolding(withPlaceholder("To be fair, you have to have a very high IQ to understand Rick and Morty"))
+        mouseClick(Finders.findItem(page(), function (item) {
+            return item.icon !== undefined && String(item.icon.source) === "qrc:/icons/add.svg"
+        }))
+        var textArea = testCase.openPopupHolding(
+                    Finders.withPlaceholder("To be fair, you have to have a very high IQ to understand Rick and Morty"))
         // The text, not the title, has the keyboard when the popup opens.
         tryCompare(textArea, "activeFocus", true)
         var form = textArea.parent.parent.parent.parent
-        typeInto(findItem(form, withPlaceholder("Richard and Mortimer")), title)
-        typeInto(textArea, text)
-        var save = findItem(form, withText("SAVE"))
-        mouseClick(save)
-        return save
+        testCase.typeInto(Finders.findItem(form, Finders.withPlaceholder("Richard and Mortimer")), title)
+        testCase.typeInto(textArea, text)
+        mouseClick(Finders.findItem(form, Finders.withText("SAVE")))
+        return form
     }
 
     function addCopypasta(title, text) {
         var before = page().count
-        var save = submitCopypasta(title, text)
-        tryCompare(save, "visible", false)
+        tryCompare(submitCopypasta(title, text), "visible", false)
         tryCompare(page(), "count", before + 1)
-        tryVerify(function () {
-            return cards().length > 0 && cards()[0].title === title
-        }, 5000, "the new card on top")
+        tryVerify(function () { return cardTitles()[0] === title }, 5000, "the new card on top")
     }
 
     function removeCard(row) {
         var before = page().count
-        mouseClick(findItem(cards()[row], withText("REMOVE")))
+        mouseClick(Finders.buttonOf(cards()[row], "REMOVE"))
         tryCompare(page(), "count", before - 1)
-        tryVerify(function () {
-            return cards().length === before - 1
-        }, 5000, "the removed card gone")
+        tryVerify(function () { return cards().length === before - 1 }, 5000, "the removed card gone")
     }
 
     function cardTextLabel(card) {
-        return findItem(card, function (item) {
+        return Finders.findItem(card, function (item) {
             return item.text === card.cptext && item.maximumLineCount !== undefined
         })
     }
@@ -180,21 +96,6 @@ TestCase {
         testHelper.writeSetting("copypasta/lineNumber", 10)
     }
 
-    function cleanup() {
-        if (appWindow === null)
-            return
-        // Two main windows alive at once would share settings elements; wait for the old one to go.
-        appWindow.destroy()
-        tryCompare(testCase, "appWindow", null)
-    }
-
-    function test_emptyList() {
-        var copypastaPage = openCopypastaPage()
-        compare(copypastaPage.count, 0)
-        compare(cards().length, 0)
-        compare(findItem(appWindow.overlay, withText("Your title is empty !")), null)
-    }
-
     function test_validation_data() {
         return [
             { tag: "text only", title: "", text: "Some text", titleError: true, textError: false },
@@ -205,18 +106,17 @@ TestCase {
     }
 
     function test_validation(data) {
-        openCopypastaPage()
-        var save = submitCopypasta(data.title, data.text)
-        var form = save.parent.parent.parent
+        compare(openCopypastaPage().count, 0)
+        var form = submitCopypasta(data.title, data.text)
         if (!data.titleError && !data.textError) {
-            tryCompare(save, "visible", false)
+            tryCompare(form, "visible", false)
             tryCompare(page(), "count", 1)
             compare(storedTitles(), [data.title])
             return
         }
-        verify(save.visible)
-        compare(findItem(form, withText("Your title is empty !")).visible, data.titleError)
-        compare(findItem(form, withText("Your copypasta is empty !")).visible, data.textError)
+        verify(form.visible)
+        compare(Finders.findItem(form, Finders.withText("Your title is empty !")) !== null, data.titleError)
+        compare(Finders.findItem(form, Finders.withText("Your copypasta is empty !")) !== null, data.textError)
         compare(page().count, 0)
         compare(storedTitles(), [])
     }
@@ -239,21 +139,11 @@ TestCase {
         compare(cardTitles(), ["Alpha"])
         compare(storedTitles(), ["Alpha"])
         removeCard(0)
-        compare(storedTitles(), [])
         compare(String(testHelper.readIni(storePath, "copypasta/copypastas/size")), "0")
     }
 
-    function test_copyPutsFullTextOnClipboard() {
-        copypastaService.add("Long one", thirtyLines)
-        openCopypastaPage()
-        var card = cards()[0]
-        var label = cardTextLabel(card)
-        tryCompare(label, "truncated", true)
-        mouseClick(findItem(card, withText("COPY")))
-        compare(testHelper.clipboardText(), thirtyLines)
-    }
-
-    function test_lineLimit_data() {
+    // The preview is cut at the stored line limit (0: none); COPY still copies the whole text.
+    function test_lineLimitAndCopy_data() {
         return [
             { tag: "default 10", limit: 10, lines: 10, truncated: true },
             { tag: "3", limit: 3, lines: 3, truncated: true },
@@ -261,13 +151,16 @@ TestCase {
         ]
     }
 
-    function test_lineLimit(data) {
+    function test_lineLimitAndCopy(data) {
         testHelper.writeSetting("copypasta/lineNumber", data.limit)
         copypastaService.add("Long one", thirtyLines)
         openCopypastaPage()
-        var label = cardTextLabel(cards()[0])
+        var card = cards()[0]
+        var label = cardTextLabel(card)
         tryCompare(label, "lineCount", data.lines)
-        compare(label.truncated, data.truncated)
+        tryCompare(label, "truncated", data.truncated)
+        mouseClick(Finders.buttonOf(card, "COPY"))
+        compare(testHelper.clipboardText(), thirtyLines)
     }
 
     // Typed titles and texts are shown as typed, never as markup.
@@ -278,7 +171,7 @@ TestCase {
         var card = cards()[0]
         compare(card.title, markup)
         var labels = []
-        findItem(card, function (item) {
+        Finders.findItem(card, function (item) {
             if (item.text === markup && item.textFormat !== undefined)
                 labels.push(item)
             return false
@@ -289,7 +182,6 @@ TestCase {
     }
 
     name: "CopypastaPage"
-    when: windowShown
 
     CopyPasta {
         id: copypastaService
