@@ -40,6 +40,11 @@ QJsonArray row(const char *name, const char *title, const char *url, const char 
     const auto value = [](const char *text) { return text ? QJsonValue(QString::fromUtf8(text)) : QJsonValue(); };
     return QJsonArray { value(name), value(title), value(url), value(hint) };
 }
+// A row of a table with two string columns.
+void add(const char *name, const QString &input, const QString &output)
+{
+    QTest::newRow(name) << input << output;
+}
 } // namespace
 
 class TestAtomListing : public QObject {
@@ -86,7 +91,6 @@ private slots:
                 "image") };
         QTest::newRow("normalShortPage") << "normal" << 25 << true << QJsonValue() << normal;
         QTest::newRow("normalFullPage") << "normal" << 5 << true << QJsonValue("t3_norm05") << normal;
-        QTest::newRow("normalMoreThanAsked") << "normal" << 3 << true << QJsonValue("t3_norm05") << normal;
         QTest::newRow("normalNoLimit") << "normal" << 0 << true << QJsonValue("t3_norm05") << normal;
         QTest::newRow("empty") << "empty" << 0 << true << QJsonValue() << QJsonArray();
         QTest::newRow("truncated") << "truncated" << 1 << false << QJsonValue() << QJsonArray();
@@ -136,116 +140,88 @@ private slots:
     void documents_data()
     {
         QTest::addColumn<QByteArray>("atom");
-        QTest::addColumn<bool>("converted");
-        QTest::addColumn<QJsonArray>("expected");
-
-        const QByteArray one = entry("t3_a", "<a href=\"https://i.redd.it/a.png\">[link]</a>");
-        QTest::newRow("emptyBody") << QByteArray() << false << QJsonArray();
-        QTest::newRow("rss2") << QByteArray("<rss version=\"2.0\"><channel><item><title>x</title>"
-                                            "<link>https://i.redd.it/a.png</link></item></channel></rss>")
-                              << false << QJsonArray();
-        QTest::newRow("noNamespace") << QByteArray("<feed>" + one + "</feed>") << false << QJsonArray();
-        QTest::newRow("documentType") << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE feed [<!ENTITY a \"aaaa\">"
-                                                    "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
-                                                    "<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry>"
-                                                    "<title>&b;</title></entry></feed>")
-                                      << false << QJsonArray();
-        QTest::newRow("undeclaredEntity") << feed("<entry><title>&nbsp;</title></entry>") << false << QJsonArray();
-        QTest::newRow("trailingGarbage") << QByteArray(feed(one) + "<feed/>") << false << QJsonArray();
-        QTest::newRow("trailingComment") << QByteArray(feed(one) + "<!-- cached -->\n") << true
-                                         << QJsonArray { row("t3_a", "Post t3_a", "https://i.redd.it/a.png", "image") };
-        QTest::newRow("linkAnchorAmongOthers")
-            << feed(entry("t3_b",
-                   "<a href=\"https://www.reddit.com/user/x\">/u/x</a> <a href=\"https://x.org/c\">[comments]</a>"
-                   "<span><a class=\"l\" href=\"https://x.org/pic.GIF\" >  [link]  </a ></span>"))
-            << true << QJsonArray { row("t3_b", "Post t3_b", "https://x.org/pic.GIF", "image") };
-        QTest::newRow("upperCaseSingleQuotes")
-            << feed(entry("t3_c", "<A TITLE='x' HREF='https://i.redd.it/up.jpg'>[link]</A>")) << true
-            << QJsonArray { row("t3_c", "Post t3_c", "https://i.redd.it/up.jpg", "image") };
-        QTest::newRow("unquotedHref") << feed(entry("t3_d", "<a rel=nofollow href=https://x.org/a.jpeg>[link]</a>"))
-                                      << true
-                                      << QJsonArray { row("t3_d", "Post t3_d", "https://x.org/a.jpeg", "image") };
-        QTest::newRow("notAnAnchor") << feed(entry("t3_e", "<abbr href=\"https://i.redd.it/e.png\">[link]</abbr>"))
-                                     << true << QJsonArray { row("t3_e", "Post t3_e", "", nullptr) };
-        QTest::newRow("unclosedTag") << feed(entry("t3_f", "<a href=\"https://i.redd.it/f.png\" [link]")) << true
-                                     << QJsonArray { row("t3_f", "Post t3_f", "", nullptr) };
-        QTest::newRow("localFileIsNoPicture")
-            << feed(entry("t3_g", "<a href=\"file:///home/user/secret.png\">[link]</a>")) << true
-            << QJsonArray { row("t3_g", "Post t3_g", "file:///home/user/secret.png", "link") };
-        QTest::newRow("xhtmlContent") << feed(
+        QTest::addColumn<QJsonArray>("expected"); // the only post; empty: not converted
+        const auto rejected
+            = [](const char *name, const QByteArray &atom) { QTest::newRow(name) << atom << QJsonArray(); };
+        const auto accepted = [](const char *name, const QByteArray &atom, const QJsonArray &post) {
+            QTest::newRow(name) << feed(atom) << post;
+        };
+        rejected("emptyBody", QByteArray());
+        rejected("rss2",
+            "<rss version=\"2.0\"><channel><item><title>x</title>"
+            "<link>https://i.redd.it/a.png</link></item></channel></rss>");
+        rejected("documentType",
+            "<?xml version=\"1.0\"?><!DOCTYPE feed [<!ENTITY a \"aaaa\">"
+            "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><feed xmlns=\"http://www.w3.org/2005/Atom\">"
+            "<entry><title>&b;</title></entry></feed>");
+        rejected("trailingGarbage", feed(entry("t3_a", "<a href=\"https://i.redd.it/a.png\">[link]</a>")) + "<feed/>");
+        accepted("linkAnchorAmongOthers",
+            entry("t3_b",
+                "<a href=\"https://www.reddit.com/user/x\">/u/x</a> <a href=\"https://x.org/c\">[comments]</a>"
+                "<span><a class=\"l\" href=\"https://x.org/pic.GIF\" >  [link]  </a ></span>"),
+            row("t3_b", "Post t3_b", "https://x.org/pic.GIF", "image"));
+        accepted("upperCaseSingleQuotes", entry("t3_c", "<A TITLE='x' HREF='https://i.redd.it/up.jpg'>[link]</A>"),
+            row("t3_c", "Post t3_c", "https://i.redd.it/up.jpg", "image"));
+        accepted("notAnAnchor", entry("t3_e", "<abbr href=\"https://i.redd.it/e.png\">[link]</abbr>"),
+            row("t3_e", "Post t3_e", "", nullptr));
+        accepted("xhtmlContent",
             "<entry><id>t3_h</id><title>X</title><content type=\"xhtml\"><div "
             "xmlns=\"http://www.w3.org/1999/xhtml\"><a href=\"https://x.org/c\">[comments]</a> <a "
-            "href=\"https://i.imgur.com/h.gif\">[link]</a></div></content></entry>")
-                                      << true << QJsonArray { row("t3_h", "X", "https://i.imgur.com/h.gif", "image") };
-        QTest::newRow("alternateLinkOnly") << feed(
+            "href=\"https://i.imgur.com/h.gif\">[link]</a></div></content></entry>",
+            row("t3_h", "X", "https://i.imgur.com/h.gif", "image"));
+        accepted("alternateLinkOnly",
             "<entry><id>t3_i</id><title>I</title><link rel=\"self\" href=\"https://x.org/self\"/>"
-            "<link rel=\"alternate\" href=\"https://x.org/i.png\"/><link href=\"https://x.org/later\"/></entry>")
-                                           << true << QJsonArray { row("t3_i", "I", "https://x.org/i.png", "image") };
-        QTest::newRow("foreignElementsIgnored") << feed(
+            "<link rel=\"alternate\" href=\"https://x.org/i.png\"/><link href=\"https://x.org/later\"/></entry>",
+            row("t3_i", "I", "https://x.org/i.png", "image"));
+        accepted("foreignElementsIgnored",
             "<x:entry xmlns:x=\"urn:other\"><x:id>t3_no</x:id></x:entry><entry><id>t3_j</id>"
-            "<x:title xmlns:x=\"urn:other\">Wrong</x:title><title>Right</title><nested><entry/></nested>"
-            "</entry>") << true << QJsonArray { row("t3_j", "Right", "", nullptr) };
+            "<x:title xmlns:x=\"urn:other\">Wrong</x:title><title>Right</title><nested><entry/></nested></entry>",
+            row("t3_j", "Right", "", nullptr));
     }
 
     void documents()
     {
         QFETCH(QByteArray, atom);
-        QFETCH(bool, converted);
         QFETCH(QJsonArray, expected);
-
         const QJsonObject listing = convert(atom, 25);
-        QCOMPARE(!listing.isEmpty(), converted);
-        if (converted)
-            QCOMPARE(posts(listing), expected);
+        QCOMPARE(listing.isEmpty(), expected.isEmpty());
+        if (!expected.isEmpty())
+            QCOMPARE(posts(listing), QJsonArray() << QJsonValue(expected));
     }
 
-    void tenThousandEntries_data()
-    {
-        QTest::addColumn<int>("requested");
-        QTest::addColumn<QJsonValue>("after");
-        QTest::newRow("fullPage") << 10000 << QJsonValue("t3_gen10000");
-        QTest::newRow("shortPage") << 10001 << QJsonValue();
-    }
-
+    // A full page names its last entry as the cursor; one entry short of the request names none.
     void tenThousandEntries()
     {
-        QFETCH(int, requested);
-        QFETCH(QJsonValue, after);
         QList<AtomEntry> entries;
         for (int i = 1; i <= 10000; ++i)
             entries.append({ QStringLiteral("t3_gen%1").arg(i), QStringLiteral("Meme <%1> & co").arg(i),
                 QStringLiteral("https://i.redd.it/generated%1.png").arg(i) });
-
-        const QJsonObject listing = convert(atomFeed(entries), requested);
-        QCOMPARE(listing.value("data").toObject().value("after"), after);
-        const QJsonArray rows = posts(listing);
-        QCOMPARE(rows.size(), 10000);
-        const QJsonArray first = row("t3_gen1", "Meme <1> & co", "https://i.redd.it/generated1.png", "image");
-        const QJsonArray last
-            = row("t3_gen10000", "Meme <10000> & co", "https://i.redd.it/generated10000.png", "image");
-        QCOMPARE(rows.first().toArray(), first);
-        QCOMPARE(rows.last().toArray(), last);
+        for (const int requested : { 10000, 10001 }) {
+            const QJsonObject listing = convert(atomFeed(entries), requested);
+            QCOMPARE(listing.value("data").toObject().value("after"),
+                requested == 10000 ? QJsonValue("t3_gen10000") : QJsonValue());
+            const QJsonArray rows = posts(listing);
+            QCOMPARE(rows.size(), 10000);
+            QCOMPARE(
+                rows.first().toArray(), row("t3_gen1", "Meme <1> & co", "https://i.redd.it/generated1.png", "image"));
+            QCOMPARE(rows.last().toArray(),
+                row("t3_gen10000", "Meme <10000> & co", "https://i.redd.it/generated10000.png", "image"));
+        }
     }
 
     void isPicture_data()
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("picture");
-        QTest::newRow("reddItHost") << "https://i.redd.it/abc" << true;
         QTest::newRow("reddItHostUpperCase") << "https://I.REDD.IT/abc" << true;
         QTest::newRow("imgurHostPlainHttp") << "http://i.imgur.com/abc" << true;
         QTest::newRow("imgurPage") << "https://imgur.com/abc" << false;
         QTest::newRow("lookalikeHost") << "https://i.redd.it.example.com/abc" << false;
         QTest::newRow("jpegUpperCase") << "https://x.org/a/B.JPEG" << true;
         QTest::newRow("jpgWithQuery") << "https://x.org/a.jpg?width=640&s=1" << true;
-        QTest::newRow("pngWithFragment") << "https://x.org/a.png#top" << true;
-        QTest::newRow("gif") << "https://x.org/a.gif" << true;
         QTest::newRow("gifv") << "https://x.org/a.gifv" << false;
         QTest::newRow("extensionInQueryOnly") << "https://x.org/view?file=a.png" << false;
-        QTest::newRow("webPage") << "https://x.org/story.html" << false;
-        QTest::newRow("ftp") << "ftp://x.org/a.png" << false;
         QTest::newRow("localFile") << "file:///tmp/a.png" << false;
-        QTest::newRow("script") << "javascript:alert(1)//a.png" << false;
         QTest::newRow("relative") << "/img/a.png" << false;
         QTest::newRow("empty") << "" << false;
     }
@@ -261,26 +237,15 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("decoded");
-        QTest::newRow("named") << "&lt;&gt;&amp;&quot;&apos;&nbsp;" << QString::fromUtf8("<>&\"'\u00a0");
-        QTest::newRow("decodedOnce") << "&amp;lt;"
-                                     << "&lt;";
-        QTest::newRow("decimalAndHex") << "&#65;&#x42;&#X43;"
-                                       << "ABC";
-        QTest::newRow("astral") << "&#x1F602;" << QString::fromUtf8("\U0001F602");
-        QTest::newRow("nulAndSurrogate") << "&#0;&#xDC00;" << QString::fromUtf8("\uFFFD\uFFFD");
-        QTest::newRow("beyondUnicode") << "&#1114112;&#x110000;" << QString::fromUtf8("\uFFFD\uFFFD");
-        QTest::newRow("overflowKept") << "&#99999999999;"
-                                      << "&#99999999999;";
-        QTest::newRow("signsAndSpacesKept") << "&#+65;&#-65;&# 65;&#x 41;"
-                                            << "&#+65;&#-65;&# 65;&#x 41;";
-        QTest::newRow("badDigitsKept") << "&#xZZ;&#;&#x;"
-                                       << "&#xZZ;&#;&#x;";
-        QTest::newRow("unknownKept") << "&bogus; &AMP;"
-                                     << "&bogus; &AMP;";
-        QTest::newRow("noSemicolon") << "fish &amp chips & more &"
-                                     << "fish &amp chips & more &";
-        QTest::newRow("semicolonFarAway") << "&ampxxxxxxxxxxxxxxxxx;"
-                                          << "&ampxxxxxxxxxxxxxxxxx;";
+        add("named", "&lt;&gt;&amp;&quot;&apos;&nbsp;", QString::fromUtf8("<>&\"'\u00a0"));
+        add("decodedOnce", "&amp;lt;", "&lt;");
+        add("decimalAndHex", "&#65;&#x42;&#X43;", "ABC");
+        add("astral", "&#x1F602;", QString::fromUtf8("\U0001F602"));
+        add("nulSurrogateBeyondUnicode", "&#0;&#xDC00;&#x110000;", QString::fromUtf8("\uFFFD\uFFFD\uFFFD"));
+        add("overflowKept", "&#99999999999;", "&#99999999999;");
+        add("badNumbersKept", "&#-65;&#x 41;&#xZZ;&#;", "&#-65;&#x 41;&#xZZ;&#;");
+        add("unknownKept", "&bogus; &AMP;", "&bogus; &AMP;");
+        add("noSemicolon", "fish &amp chips & more &", "fish &amp chips & more &");
     }
 
     void decodeEntities()
@@ -294,16 +259,11 @@ private slots:
     {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("text");
-        QTest::newRow("tags") << "<p class=\"x\">A <b>bold</b><br/> move</p>"
-                              << "A bold move";
-        QTest::newRow("escapedTagsStayText") << "&lt;b&gt;not bold&lt;/b&gt;"
-                                             << "<b>not bold</b>";
-        QTest::newRow("comparisonIsNoTag") << "1 < 2 and 3 <4"
-                                           << "1 < 2 and 3 <4";
-        QTest::newRow("commentRemoved") << "a<!-- hidden -->b"
-                                        << "ab";
-        QTest::newRow("unclosedTagKept") << "broken <b"
-                                         << "broken <b";
+        add("tags", "<p class=\"x\">A <b>bold</b><br/> move</p>", "A bold move");
+        add("escapedTagsStayText", "&lt;b&gt;not bold&lt;/b&gt;", "<b>not bold</b>");
+        add("comparisonIsNoTag", "1 < 2 and 3 <4", "1 < 2 and 3 <4");
+        add("commentRemoved", "a<!-- hidden -->b", "ab");
+        add("unclosedTagKept", "broken <b", "broken <b");
     }
 
     void plainText()
@@ -319,17 +279,13 @@ private slots:
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("target");
         const int count = 200000;
-        QTest::newRow("entityInHref") << "<a href=\"https://x.org/a.png?w=1&amp;h=2\">[link]</a>"
-                                      << "https://x.org/a.png?w=1&h=2";
-        QTest::newRow("anchorWithoutHref") << "<a name=\"x\">[link]</a>" << QString();
-        QTest::newRow("textAfterLink") << "<a href=\"https://x.org/a\">[link] more</a>" << QString();
-        QTest::newRow("manyUnclosedAnchors") << QString("<a ").repeated(count) << QString();
-        QTest::newRow("manyAnchorsWithoutLink") << QString("<a href=x>[comments]</a>").repeated(count) << QString();
-        QTest::newRow("manyLinkTexts") << QString(">[link]</a>").repeated(count)
-                + "<a href=\"https://x.org/z\">[link]</a>"
-                                       << "https://x.org/z";
-        QTest::newRow("longAttributes") << "<a " + QString("x=\"1\" ").repeated(count) + "href=\"y\">[link]</a>"
-                                        << "y";
+        add("entityInHref", "<a href=\"https://x.org/a.png?w=1&amp;h=2\">[link]</a>", "https://x.org/a.png?w=1&h=2");
+        add("anchorWithoutHref", "<a name=\"x\">[link]</a>", QString());
+        add("textAfterLink", "<a href=\"https://x.org/a\">[link] more</a>", QString());
+        add("manyUnclosedAnchors", QString("<a ").repeated(count), QString());
+        add("manyLinkTexts", QString(">[link]</a>").repeated(count) + "<a href=\"https://x.org/z\">[link]</a>",
+            "https://x.org/z");
+        add("longAttributes", "<a " + QString("x=\"1\" ").repeated(count) + "href=\"y\">[link]</a>", "y");
     }
 
     void linkTarget()
