@@ -24,14 +24,6 @@ struct StoredState {
     int size = 0;
     QList<Entry> entries;
     QStringList keys;
-
-    QStringList titles() const
-    {
-        QStringList result;
-        for (const Entry &entry : entries)
-            result << entry.title;
-        return result;
-    }
 };
 
 QStringList capturedLines;
@@ -57,6 +49,14 @@ private:
     QtMessageHandler previous;
 };
 
+QStringList titlesOf(const QList<Entry> &entries)
+{
+    QStringList titles;
+    for (const Entry &entry : entries)
+        titles << entry.title;
+    return titles;
+}
+
 QStringList keysFor(int count)
 {
     QStringList keys;
@@ -76,7 +76,6 @@ class TestCopyPasta : public QObject {
 private slots:
     void init();
 
-    void loadIntoNewestFirst();
     void loadsFileWithMissingKeys();
     void addAppendsStoredEntry();
     void remove_data();
@@ -201,27 +200,6 @@ QList<Entry> TestCopyPasta::modelEntries() const
     return entries;
 }
 
-static QStringList titlesOf(const QList<Entry> &entries)
-{
-    QStringList titles;
-    for (const Entry &entry : entries)
-        titles << entry.title;
-    return titles;
-}
-
-void TestCopyPasta::loadIntoNewestFirst()
-{
-    seed({ { "P", "p" }, { "Q", "q" }, { "R", "r" } });
-    reparseStore();
-    DebugCapture capture;
-    reload();
-
-    QCOMPARE(titlesOf(modelEntries()), (QStringList { "R", "Q", "P" }));
-    QCOMPARE(modelItem(0)->getCptext(), QStringLiteral("r"));
-    QCOMPARE(modelItem(2)->getCptext(), QStringLiteral("p"));
-    QCOMPARE(capture.lines(), QStringList { QStringLiteral("\"R\" | \"r\"") });
-}
-
 void TestCopyPasta::loadsFileWithMissingKeys()
 {
     // Written by hand, as an older version or an editor might leave it: the size claims five
@@ -264,19 +242,9 @@ void TestCopyPasta::addAppendsStoredEntry()
 
     const StoredState stored = readBack();
     QCOMPARE(stored.size, 4);
-    QCOMPARE(stored.titles(), (QStringList { "P", "Q", "R", "T" }));
+    QCOMPARE(titlesOf(stored.entries), (QStringList { "P", "Q", "R", "T" }));
     QCOMPARE(stored.entries.at(3).cptext, QStringLiteral("X"));
     QCOMPARE(stored.keys, keysFor(4));
-
-    // add() writes at once; nothing waits for the store object to be destroyed.
-    QFile file(CopyPasta::store().fileName());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    QVERIFY2(text.startsWith("[copypasta]\n"), text.constData());
-    QVERIFY2(text.contains("\ncopypastas\\4\\title=T\n"), text.constData());
-    QVERIFY2(text.contains("\ncopypastas\\4\\cptext=X\n"), text.constData());
-    QVERIFY2(text.contains("\ncopypastas\\size=4\n"), text.constData());
-    QVERIFY2(text.contains("\ncopypastas\\1\\title=P\n"), text.constData());
 }
 
 void TestCopyPasta::remove_data()
@@ -289,12 +257,9 @@ void TestCopyPasta::remove_data()
 
     const QStringList pqr { "P", "Q", "R" };
     QTest::newRow("middle") << pqr << 1 << 1 << QStringList { "P", "R" } << QStringList { "R", "P" };
-    QTest::newRow("newest") << pqr << 0 << 0 << QStringList { "P", "Q" } << QStringList { "Q", "P" };
-    QTest::newRow("oldest") << pqr << 2 << 2 << QStringList { "Q", "R" } << QStringList { "R", "Q" };
     QTest::newRow("onlyOne") << QStringList { "P" } << 0 << 0 << QStringList {} << QStringList {};
     QTest::newRow("indexPastEnd") << pqr << 1 << 3 << pqr << QStringList { "R", "P" };
     QTest::newRow("indexNegative") << pqr << 1 << -1 << pqr << QStringList { "R", "P" };
-    QTest::newRow("indexMinInt") << pqr << 1 << INT_MIN << pqr << QStringList { "R", "P" };
     QTest::newRow("indexMaxInt") << pqr << 1 << INT_MAX << pqr << QStringList { "R", "P" };
     QTest::newRow("itemNotInModel") << pqr << -1 << 0 << QStringList { "P", "Q" } << QStringList { "R", "Q", "P" };
     QTest::newRow("noItem") << pqr << -2 << 1 << QStringList { "P", "R" } << QStringList { "R", "Q", "P" };
@@ -325,7 +290,7 @@ void TestCopyPasta::remove()
         QVERIFY(!guard.isNull());
     const StoredState state = readBack();
     QCOMPARE(state.size, expectedStored.size());
-    QCOMPARE(state.titles(), expectedStored);
+    QCOMPARE(titlesOf(state.entries), expectedStored);
     for (const Entry &entry : state.entries)
         QCOMPARE(entry.cptext, entry.title.toLower());
     // Compacted: no entry beyond the new size is left behind.
@@ -378,32 +343,18 @@ void TestCopyPasta::textsSurvive_data()
 {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("cptext");
-
-    QTest::newRow("lineBreaks") << "two\nlines"
-                                << "a\nb\r\nc\rd\n";
-    QTest::newRow("quotes") << "\"quoted\" 'single'"
-                            << "say \"hi\"\"";
-    QTest::newRow("backslashes") << "C:\\path\\to\\"
-                                 << "\\n is not a newline \\\\ \\x41";
-    QTest::newRow("equalsSemicolon") << "a=b;c"
-                                     << "key=value; other=thing;=";
-    QTest::newRow("iniSyntax") << "[copypasta]"
-                               << "#comment\n;comment\n[general]\ncopypastas\\size=9\n";
-    QTest::newRow("commas") << "a, b, c"
-                            << ",leading,trailing,";
-    QTest::newRow("atPrefix") << "@Invalid()"
-                              << "@ByteArray(abc) @Variant(\\0)";
-    QTest::newRow("whitespace") << "  padded  "
-                                << "\ttab\t ";
-    QTest::newRow("nonLatin") << QString::fromUtf8("Пример ÄÖÜ ß 中文 日本語")
-                              << QString::fromUtf8("ελληνικά עברית العربية");
-    QTest::newRow("emoji") << QString::fromUtf8("😂👌🔥")
-                           << QString::fromUtf8("family 👨‍👩‍👧 flag 🇩🇪 ok");
-    QTest::newRow("controlCharacters") << QString::fromUtf8("bell\x07 esc\x1b del\x7f")
-                                       << QStringLiteral("nul") + QChar(0) + QStringLiteral("end");
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("long") << QString(5000, QLatin1Char('t')) << QString(20000, QChar(0x4e2d));
+    const auto add
+        = [](const char *name, const QString &title, const QString &cptext) { QTest::newRow(name) << title << cptext; };
+    add("lineBreaks", "two\nlines", "a\nb\r\nc\rd\n");
+    add("quotesBackslashEqualsSemicolon", "\"quoted\" 'single' a=b;c, d", "C:\\path\\ \\n \\x41 say \"hi\"\";=,");
+    add("iniSyntax", "[copypasta]", "#comment\n;comment\n[general]\ncopypastas\\size=9\n");
+    add("atPrefix", "@Invalid()", "@ByteArray(abc) @Variant(\\0)");
+    add("whitespace", "  padded  ", "\ttab\t ");
+    add("nonLatinEmoji", QString::fromUtf8("Пример ÄÖÜ ß 中文 😂👌"),
+        QString::fromUtf8("ελληνικά العربية 👨‍👩‍👧 🇩🇪"));
+    add("controlCharacters", QString::fromUtf8("bell\x07 esc\x1b del\x7f"),
+        QStringLiteral("nul") + QChar(0) + QStringLiteral("end"));
+    add("empty", "", "");
 }
 
 void TestCopyPasta::textsSurvive()
@@ -443,7 +394,6 @@ void TestCopyPasta::textsSurvive()
 void TestCopyPasta::toClipboard_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("plain") << "copied";
     QTest::newRow("empty") << "";
     QTest::newRow("multiline") << "first line\nsecond line\n";
     QTest::newRow("nonLatin") << QString::fromUtf8("日本語 😂");
@@ -469,13 +419,10 @@ void TestCopyPasta::garbageFile_data()
     for (char &byte : random)
         byte = char(generator.bounded(256));
     QTest::newRow("randomBytes") << random;
-    QTest::newRow("nulBytes") << QByteArray(4096, '\0');
     QTest::newRow("unclosedSection") << QByteArray("[copypasta\ncopypastas\\size=2\ncopypastas\\1\\title=\"x\n");
     QTest::newRow("badEscapes") << QByteArray("[copypasta]\ncopypastas\\size=1\ncopypastas\\1\\title=\\x\\xd83d\\\n"
                                               "copypastas\\1\\cptext=@Variant(\\0\\0\\0\x7f\\xff)\n");
-    QTest::newRow("sizeNotANumber") << QByteArray("[copypasta]\ncopypastas\\size=many\n");
     QTest::newRow("negativeSize") << QByteArray("[copypasta]\ncopypastas\\size=-5\n");
-    QTest::newRow("longLine") << QByteArray(1 << 20, '=');
 }
 
 void TestCopyPasta::garbageFile()
@@ -493,12 +440,12 @@ void TestCopyPasta::garbageFile()
     QCOMPARE(modelItem(0)->getTitle(), QStringLiteral("added"));
     StoredState state = readBack();
     QVERIFY(state.size >= 1);
-    QCOMPARE(state.titles().last(), QStringLiteral("added"));
+    QCOMPARE(titlesOf(state.entries).last(), QStringLiteral("added"));
 
     CopyPasta::remove(modelItem(0), 0);
     QCOMPARE(model->rowCount(), loaded);
     state = readBack();
-    QVERIFY(!state.titles().contains(QStringLiteral("added")));
+    QVERIFY(!titlesOf(state.entries).contains(QStringLiteral("added")));
 }
 
 QTEST_MAIN(TestCopyPasta)
