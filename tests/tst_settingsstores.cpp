@@ -9,138 +9,109 @@
 
 // Proves where each of the three settings stores lives by watching which files appear in the
 // temporary data and config folders that the test runner provides.
-class TestSettingsStores : public QObject
-{
+class TestSettingsStores : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
+    static QStringList filesUnder(const QString &root)
+    {
+        QStringList files;
+        QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(root).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
 
-    void freshInstallReadsDefaults();
-    void defaultStore();
-    void bunkerSettingsFile();
-    void copypastaSettingsFile();
-
-private:
-    static QStringList filesUnder(const QString &root);
-    static QByteArray contents(const QString &path);
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     QString dataHome;
     QString configHome;
-};
 
-void TestSettingsStores::initTestCase()
-{
-    dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // Without the runner's private folders this test would write into a real user's settings.
-    if (dataHome.isEmpty() || configHome.isEmpty() || !qEnvironmentVariable("HOME").startsWith(QDir::tempPath()))
-        QFAIL("run through tests/support/isolated.sh");
-    Startup::setIdentity(*QCoreApplication::instance());
-}
-
-void TestSettingsStores::init()
-{
-    for (const QString &root : { dataHome, configHome }) {
-        QDir dir(root);
-        QVERIFY(dir.removeRecursively());
-        QVERIFY(dir.mkpath(QStringLiteral(".")));
-    }
-    // The copypasta store object outlives every test; with its file gone it forgets the entries.
-    CopyPasta::store().sync();
-}
-
-QStringList TestSettingsStores::filesUnder(const QString &root)
-{
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(root).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
-QByteArray TestSettingsStores::contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void TestSettingsStores::freshInstallReadsDefaults()
-{
+private slots:
+    void initTestCase()
     {
-        QSettings defaults;
-        QVERIFY(defaults.allKeys().isEmpty());
-        QCOMPARE(defaults.value(QStringLiteral("global/theme"), QStringLiteral("Material")).toString(),
-            QStringLiteral("Material"));
+        dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+        configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+        // Without the runner's private folders this test would write into a real user's settings.
+        if (dataHome.isEmpty() || configHome.isEmpty() || !qEnvironmentVariable("HOME").startsWith(QDir::tempPath()))
+            QFAIL("run through tests/support/isolated.sh");
+        Startup::setIdentity(*QCoreApplication::instance());
+    }
 
-        Bunker bunker;
-        QCOMPARE(bunker.getMemeCount(), QStringLiteral("0"));
+    void init()
+    {
+        for (const QString &root : { dataHome, configHome }) {
+            QDir dir(root);
+            QVERIFY(dir.removeRecursively());
+            QVERIFY(dir.mkpath(QStringLiteral(".")));
+        }
+        // The copypasta store object outlives every test; with its file gone it forgets the entries.
+        CopyPasta::store().sync();
+    }
 
+    void freshInstallReadsDefaults()
+    {
+        {
+            QSettings defaults;
+            QVERIFY(defaults.allKeys().isEmpty());
+            Bunker bunker;
+            QCOMPARE(bunker.getMemeCount(), QStringLiteral("0"));
+            ObjectListModel model;
+            CopyPasta::loadInto(&model);
+            QCOMPARE(model.rowCount(), 0);
+        }
+        // Reading defaults must not leave files behind.
+        QCOMPARE(filesUnder(dataHome), QStringList());
+        QCOMPARE(filesUnder(configHome), QStringList());
+    }
+
+    void defaultStore()
+    {
+        const QString expected = configHome + QStringLiteral("/jestcrate.app/Jest Crate.conf");
+        {
+            QSettings settings;
+            QCOMPARE(settings.fileName(), expected);
+            settings.setValue(QStringLiteral("global/theme"), QStringLiteral("Universal"));
+            settings.setValue(QStringLiteral("trending/number"), 50);
+        }
+        QCOMPARE(filesUnder(configHome), QStringList { QStringLiteral("jestcrate.app/Jest Crate.conf") });
+        QCOMPARE(filesUnder(dataHome), QStringList());
+        const QByteArray text = contents(expected);
+        QVERIFY2(text.contains("[global]\ntheme=Universal\n"), text.constData());
+        QVERIFY2(text.contains("[trending]\nnumber=50\n"), text.constData());
+    }
+
+    // The bunker file lies under the application data folder; the copypasta file, opened before the
+    // application had its names, directly under the data root. Neither holds the other's keys.
+    void bunkerAndCopypastaFiles()
+    {
+        const QString copypastaFile = dataHome + QStringLiteral("/settings/settings.ini");
+        QCOMPARE(CopyPasta::store().fileName(), copypastaFile);
         ObjectListModel model;
         CopyPasta::loadInto(&model);
-        QCOMPARE(model.rowCount(), 0);
+        CopyPasta::add(QStringLiteral("title"), QStringLiteral("text"));
+        {
+            Bunker bunker;
+            QCOMPARE(bunker.load(), QStringLiteral("[]"));
+        }
+
+        QCOMPARE(filesUnder(dataHome),
+            (QStringList {
+                QStringLiteral("Jest Crate/settings/settings.ini"), QStringLiteral("settings/settings.ini") }));
+        QCOMPARE(filesUnder(configHome), QStringList());
+        const QByteArray bunkerText = contents(dataHome + QStringLiteral("/Jest Crate/settings/settings.ini"));
+        QVERIFY2(bunkerText.contains("[global]\nmemeCount=0\n"), bunkerText.constData());
+        QVERIFY2(!bunkerText.contains("copypasta"), bunkerText.constData());
+        const QByteArray text = contents(copypastaFile);
+        QVERIFY2(text.contains("[copypasta]\n"), text.constData());
+        QVERIFY2(text.contains("copypastas\\1\\title=title\n"), text.constData());
+        QVERIFY2(!text.contains("memeCount"), text.constData());
     }
-    // Reading defaults must not leave files behind.
-    QCOMPARE(filesUnder(dataHome), QStringList());
-    QCOMPARE(filesUnder(configHome), QStringList());
-}
-
-void TestSettingsStores::defaultStore()
-{
-    const QString expected = configHome + QStringLiteral("/jestcrate.app/Jest Crate.conf");
-    {
-        QSettings settings;
-        QCOMPARE(settings.fileName(), expected);
-        settings.setValue(QStringLiteral("global/theme"), QStringLiteral("Universal"));
-        settings.setValue(QStringLiteral("trending/number"), 50);
-    }
-
-    QCOMPARE(filesUnder(configHome), QStringList { QStringLiteral("jestcrate.app/Jest Crate.conf") });
-    QCOMPARE(filesUnder(dataHome), QStringList());
-    const QByteArray text = contents(expected);
-    QVERIFY2(text.contains("[global]\ntheme=Universal\n"), text.constData());
-    QVERIFY2(text.contains("[trending]\nnumber=50\n"), text.constData());
-}
-
-void TestSettingsStores::bunkerSettingsFile()
-{
-    {
-        Bunker bunker;
-        QCOMPARE(bunker.load(), QStringLiteral("[]"));
-        QCOMPARE(bunker.getMemeCount(), QStringLiteral("0"));
-    }
-
-    QCOMPARE(filesUnder(dataHome), QStringList { QStringLiteral("Jest Crate/settings/settings.ini") });
-    const QByteArray text = contents(dataHome + QStringLiteral("/Jest Crate/settings/settings.ini"));
-    QVERIFY2(text.contains("[global]\nmemeCount=0\n"), text.constData());
-    QVERIFY2(!text.contains("copypasta"), text.constData());
-}
-
-void TestSettingsStores::copypastaSettingsFile()
-{
-    // Opened before the application had its names, so it sits directly under the data root even
-    // though the application data folder is "Jest Crate" by now.
-    const QString expected = dataHome + QStringLiteral("/settings/settings.ini");
-    QCOMPARE(CopyPasta::store().fileName(), expected);
-
-    ObjectListModel model;
-    CopyPasta::loadInto(&model);
-    CopyPasta::add(QStringLiteral("title"), QStringLiteral("text"));
-    {
-        Bunker bunker;
-        bunker.load();
-    }
-
-    QCOMPARE(filesUnder(dataHome),
-        (QStringList { QStringLiteral("Jest Crate/settings/settings.ini"), QStringLiteral("settings/settings.ini") }));
-    QCOMPARE(filesUnder(configHome), QStringList());
-    const QByteArray text = contents(expected);
-    QVERIFY2(text.contains("[copypasta]\n"), text.constData());
-    QVERIFY2(text.contains("copypastas\\1\\title=title\n"), text.constData());
-    QVERIFY2(!text.contains("memeCount"), text.constData());
-}
+};
 
 QTEST_MAIN(TestSettingsStores)
 #include "tst_settingsstores.moc"
