@@ -212,7 +212,6 @@ private slots:
 
     void garbageSettings()
     {
-
         QByteArray garbage(32768, Qt::Uninitialized);
         QRandomGenerator generator(7);
         for (char &byte : garbage)
