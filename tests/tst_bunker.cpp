@@ -247,7 +247,8 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<qint64>("maxSize");
         const qint64 cap = Bunker::defaultMaxDownloadSize;
-        for (const char *path : { "notimage.txt", "empty", "status403", "status500", "close", "stall" })
+        for (const char *path :
+            { "notimage.txt", "empty", "status403", "status404", "status429", "status500", "close", "stall" })
             QTest::newRow(path) << url(QStringLiteral("/img/") + path) << cap;
         QTest::newRow("overCap") << url("/img/huge") << qint64(1024 * 1024);
         QTest::newRow("overCapWithoutLength") << url("/img/huge-unsized") << qint64(1024 * 1024);

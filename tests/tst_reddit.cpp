@@ -122,7 +122,7 @@ private slots:
         add("huge", Outcome::Body, "t3_huge");
         add("redirect", Outcome::Body, nullptr);
         // Failures keep the cursor of page 1.
-        for (const char *sort : { "status403", "status500", "close", "stall" })
+        for (const char *sort : { "status403", "status404", "status500", "close", "stall" })
             add(sort, Outcome::Failure, "t3_page2");
         QTest::newRow("hugeOverCap") << "huge" << qint64(1024 * 1024) << Outcome::Failure << QByteArray("t3_page2");
     }
