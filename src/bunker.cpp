@@ -2,6 +2,7 @@
 
 #include "memerecord.h"
 #include "networkpolicy.h"
+#include "picturesize.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -17,7 +18,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -87,23 +87,6 @@ void syncDirectory(const QString &path)
 #else
     Q_UNUSED(path)
 #endif
-}
-
-bool isSensibleSize(const QSize &size)
-{
-    return size.isValid() && qint64(size.width()) * size.height() <= Bunker::maxPixels;
-}
-
-// The size a decoder will allocate for the picture. Qt's GIF decoder paints every frame on a canvas
-// of the logical screen's size, which the reader does not report (it gives the first frame's).
-QSize decodedSize(QImageReader &reader, const QByteArray &bytes)
-{
-    const QSize size = reader.size();
-    if (reader.format() != "gif" || bytes.size() < 10)
-        return size;
-    const QSize screen(
-        qFromLittleEndian<quint16>(bytes.constData() + 6), qFromLittleEndian<quint16>(bytes.constData() + 8));
-    return size.expandedTo(screen);
 }
 
 // One listed record file, and whether it is known to be a regular file.
@@ -220,7 +203,7 @@ void Bunker::save(const QString &title, const QVariant &var)
     if (var.canConvert<QImage>())
         image = var.value<QImage>();
     // Not worth encoding: the writer would refuse it anyway.
-    if (!image.isNull() && !isSensibleSize(image.size()))
+    if (!image.isNull() && !PictureSize::isSensible(image.size()))
         image = QImage();
 
     QByteArray jpeg;
@@ -262,7 +245,7 @@ bool Bunker::writeMeme(const QString &title, QBuffer &buffer)
     QImageReader reader(&buffer);
     // Only the header is looked at: a picture that cannot tell its size, or one too large for any
     // card to decode (a few kilobytes of PNG can claim 30000x30000), is not kept.
-    const bool readable = reader.canRead() && isSensibleSize(decodedSize(reader, buffer.data()));
+    const bool readable = reader.canRead() && PictureSize::isSensible(PictureSize::decoded(buffer.data()));
     qDebug() << "WE LIT BOIS" << readable;
     if (!readable)
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picturesize.h"
+
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QSettings>
@@ -31,8 +33,8 @@ public:
     void setMaxDownloadSize(qint64 bytes);
 
     static constexpr qint64 defaultMaxDownloadSize = 64 * 1024 * 1024;
-    // Pictures with more pixels than this are refused: decoded, one would take 400 MB or more.
-    static constexpr qint64 maxPixels = 100 * 1000 * 1000;
+    // Pictures with more pixels than this are refused.
+    static constexpr qint64 maxPixels = PictureSize::maxPixels;
 
 signals:
     void memeCountChanged();
