@@ -81,6 +81,7 @@ Pane {
             id: pictureArea
 
             readonly property bool pictureReady: imgLoader.item !== null && imgLoader.item.status === Image.Ready
+            readonly property bool pictureFailed: imgLoader.item !== null && imgLoader.item.status === Image.Error
 
             width: col.width
             height: pictureArea.pictureReady ? imgLoader.item.height : 200
@@ -88,6 +89,18 @@ Pane {
             BusyIndicator {
                 anchors.centerIn: parent
                 running: imgLoader.item !== null && imgLoader.item.status === Image.Loading
+            }
+
+            // Unreachable, damaged, or too large to decode: said so, where the picture would be.
+            Label {
+                id: failedLabel
+
+                anchors.centerIn: parent
+                visible: pictureArea.pictureFailed
+                text: "This picture could not be shown"
+                font.family: montserrat.name
+                font.pointSize: 14
+                opacity: 0.7
             }
 
             Loader {

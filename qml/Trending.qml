@@ -53,7 +53,8 @@ ListView {
     function saveShownPicture(card) {
         var picture = card.memeImg
         var title = card.title
-        if (picture === null)
+        // Nothing to keep until the picture is there, and nothing at all when it failed.
+        if (picture === null || picture.status !== Image.Ready)
             return
         // The grab result only lives during the callback, so the image is handed over there.
         picture.grabToImage(function (result) {

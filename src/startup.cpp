@@ -3,6 +3,7 @@
 #include "bunker.h"
 #include "copypasta.h"
 #include "objectlistmodel.h"
+#include "picturenetworkaccessmanager.h"
 #include "quitonsignal.h"
 #include "reddit.h"
 #include "sharemanager.h"
@@ -32,6 +33,13 @@ void Startup::registerTypes()
     qmlRegisterType<ShareManager>("ShareManager", 1, 0, "ShareManager");
 }
 
+void Startup::guardPictures(QQmlEngine &engine)
+{
+    // Stateless and alive until exit, so it outlives every engine it is given to.
+    static PictureNetworkAccessManager::Factory factory;
+    engine.setNetworkAccessManagerFactory(&factory);
+}
+
 int Startup::run(int argc, char **argv, const QString &mainDocument)
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
@@ -50,6 +58,7 @@ int Startup::run(int argc, char **argv, const QString &mainDocument)
     registerTypes();
 
     QQmlApplicationEngine engine;
+    guardPictures(engine);
     QQmlContext *context = engine.rootContext();
     ObjectListModel model;
     CopyPasta::loadInto(&model);

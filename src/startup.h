@@ -3,6 +3,7 @@
 #include <QString>
 
 class QCoreApplication;
+class QQmlEngine;
 
 // Process start-up shared by the application and the start-up tests: identity, style selection,
 // QML type registration, the copypasta model, loading the main document and the event loop.
@@ -12,6 +13,8 @@ extern const char *const applicationName;
 
 void setIdentity(QCoreApplication &application);
 void registerTypes();
+// Has the engine fetch pictures through a manager that refuses decompression bombs.
+void guardPictures(QQmlEngine &engine);
 
 // Runs the whole start-up and the event loop; -1 when the main document yields no root object.
 int run(int argc, char **argv, const QString &mainDocument);

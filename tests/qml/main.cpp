@@ -1,5 +1,6 @@
 #include "cannedroutes.h"
 #include "copypasta.h"
+#include "hostilepictures.h"
 #include "objectlistmodel.h"
 #include "qmltesthelper.h"
 #include "recordingshare.h"
@@ -57,6 +58,13 @@ void installPageRoutes(TestHttpServer &server)
         const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
         server.route(body.first, [response](const TestHttpServer::Request &) { return response; });
     }
+    // Decompression bombs, built when asked for: each takes hundreds of megabytes once decoded.
+    server.route("/img/hostile/png20000x20000", [](const TestHttpServer::Request &) {
+        return TestHttpServer::Response::ok(HostilePictures::blackPng(20000, 20000, true), "image/png");
+    });
+    server.route("/img/hostile/gifscreen10000x20000", [](const TestHttpServer::Request &) {
+        return TestHttpServer::Response::ok(HostilePictures::manyFrameGif(2, 10000, 20000), "image/gif");
+    });
 }
 } // namespace
 
@@ -80,6 +88,7 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
+        Startup::guardPictures(*engine);
         CopyPasta::loadInto(&model);
         QQmlContext *context = engine->rootContext();
         context->setContextProperty(QStringLiteral("copypastaModel"), &model);

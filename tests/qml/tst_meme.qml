@@ -85,15 +85,24 @@ Item {
                 { tag: "loading", url: "/img/stall", status: Image.Loading, spinning: true },
                 { tag: "error", url: "/img/status404", status: Image.Error, spinning: false },
                 { tag: "not a picture", url: "/img/notimage.txt", status: Image.Error, spinning: false },
+                { tag: "too many pixels", url: "/img/hostile/png20000x20000", status: Image.Error, spinning: false },
+                { tag: "animated on a huge screen", url: "/img/hostile/gifscreen10000x20000", animated: true,
+                  status: Image.Error, spinning: false },
             ]
         }
 
         function test_pictureAreaBeforeAndWithoutPicture(data) {
-            var card = testCase.createCard({ title: "Waiting", url: testServer.url + data.url, width: 400 })
+            var card = testCase.createCard({ title: "Waiting", url: testServer.url + data.url,
+                                             animated: data.animated === true, width: 400 })
             testCase.waitForStatus(card, data.status)
             compare(testCase.pictureArea(card).height, 200)
             compare(testCase.cardSpinner(card).running, data.spinning)
             compare(card.contentHeight, 100 + 200 + 80)
+            var failedNote = Finders.findItem(testCase.pictureArea(card), function (item) {
+                return item.text === "This picture could not be shown"
+            })
+            verify(failedNote !== null)
+            compare(failedNote.visible, data.status === Image.Error)
         }
 
         function test_animatedChoosesAnimatedImage() {

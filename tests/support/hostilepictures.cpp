@@ -1,0 +1,99 @@
+#include "hostilepictures.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QtEndian>
+
+namespace {
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray bigEndian16(quint16 value)
+{
+    return QByteArray(1, char(value >> 8)) + char(value & 0xff);
+}
+
+QByteArray littleEndian16(quint16 value)
+{
+    return QByteArray(1, char(value & 0xff)) + char(value >> 8);
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
+}
+} // namespace
+
+QByteArray HostilePictures::blackPng(quint32 width, quint32 height, bool pixels)
+{
+    // Bit depth 1, greyscale, deflate, adaptive filtering, no interlace.
+    const QByteArray header = bigEndian32(width) + bigEndian32(height) + QByteArray::fromHex("0100000000");
+    QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header);
+    if (pixels) {
+        const QByteArray rows(int(height * (1 + (width + 7) / 8)), '\0'); // each row: filter byte, bits
+        png += pngChunk("IDAT", qCompress(rows, 9).mid(4)); // qCompress puts a length before the zlib stream
+    }
+    return png + pngChunk("IEND", QByteArray());
+}
+
+QByteArray HostilePictures::manyFrameGif(int frames, quint16 screenWidth, quint16 screenHeight)
+{
+    QByteArray gif = "GIF89a" + littleEndian16(screenWidth) + littleEndian16(screenHeight);
+    gif += QByteArray::fromHex("800000"
+                               "000000"
+                               "ffffff"); // two-colour global table: black, white
+    gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000"); // loop forever
+    const QByteArray frame = QByteArray::fromHex("21f904"
+                                                 "04"
+                                                 "0100"
+                                                 "00"
+                                                 "00" // graphic control, 10 ms
+                                                 "2c"
+                                                 "0000"
+                                                 "0000"
+                                                 "0100"
+                                                 "0100"
+                                                 "00" // 1x1 at 0,0
+                                                 "02"
+                                                 "02"
+                                                 "4401"
+                                                 "00"); // one black pixel, LZW
+    gif.reserve(gif.size() + frames * frame.size() + 1);
+    for (int i = 0; i < frames; ++i)
+        gif += frame;
+    return gif + ';';
+}
+
+QByteArray HostilePictures::jpegClaiming(quint16 width, quint16 height, int padding)
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "jpg");
+    // Baseline frame header: marker, length, precision, then height and width.
+    const int frame = jpeg.indexOf(QByteArray::fromHex("ffc0"));
+    jpeg.replace(frame + 5, 4, bigEndian16(height) + bigEndian16(width));
+    QByteArray application;
+    for (int left = padding; left > 0; left -= 65533) {
+        const int size = qMin(left, 65533);
+        application += QByteArray::fromHex("ffe1") + bigEndian16(quint16(size + 2)) + QByteArray(size, 'x');
+    }
+    return jpeg.left(2) + application + jpeg.mid(2);
+}

@@ -1,0 +1,89 @@
+#include "hostilepictures.h"
+#include "picturenetworkaccessmanager.h"
+#include "testhttpserver.h"
+
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(TestHttpServer::Response::Delivery)
+
+// The manager behind the cards' pictures: what it refuses never reaches a decoder, and what it
+// lets through reaches it byte for byte.
+class TestPictureNetworkAccessManager : public QObject {
+    Q_OBJECT
+
+private:
+    TestHttpServer server;
+    QByteArray hugePng;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.listen());
+        hugePng = HostilePictures::blackPng(30000, 30000, true);
+    }
+
+    void download_data()
+    {
+        using HostilePictures::blackPng;
+        using HostilePictures::jpegClaiming;
+        using HostilePictures::manyFrameGif;
+        using Delivery = TestHttpServer::Response::Delivery;
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Delivery>("delivery");
+        QTest::addColumn<qint64>("maxBodySize");
+        QTest::addColumn<bool>("refused");
+
+        const qint64 usual = PictureNetworkAccessManager::defaultMaxBodySize;
+        QTest::newRow("png30000x30000") << hugePng << Delivery::Complete << usual << true;
+        QTest::newRow("pngAtLimit") << blackPng(10000, 10000, true) << Delivery::Complete << usual << false;
+        QTest::newRow("pngOverLimit") << blackPng(10000, 10001, true) << Delivery::Complete << usual << true;
+        QTest::newRow("gifScreenTooLarge") << manyFrameGif(2, 10000, 20000) << Delivery::Complete << usual << true;
+        QTest::newRow("gifThousandsOfFrames") << manyFrameGif(5000) << Delivery::Complete << usual << false;
+        // Its size only comes after a megabyte's worth of chunks have arrived.
+        QTest::newRow("jpegSizeAfterLargeExif")
+            << jpegClaiming(20000, 20000, 900 * 1000) << Delivery::Complete << usual << true;
+        QTest::newRow("jpegSmallAfterLargeExif")
+            << jpegClaiming(200, 100, 900 * 1000) << Delivery::Complete << usual << false;
+        QTest::newRow("notAPicture") << QByteArray(200 * 1000, 'x') << Delivery::Complete << usual << false;
+        QTest::newRow("pngClaimedButGarbage")
+            << QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(512, 'x') << Delivery::Complete << usual << false;
+        const QByteArray kilobyte(1000, 'x');
+        QTest::newRow("bodyOverLimitSized") << kilobyte + 'x' << Delivery::Complete << qint64(1000) << true;
+        // Without a length, only the bytes that come tell; they come in pieces, the last with the end.
+        QTest::newRow("bodyOverLimitUnsized") << kilobyte.repeated(4000) << Delivery::Unsized << qint64(1000) << true;
+        QTest::newRow("bodyAtLimit") << kilobyte << Delivery::Unsized << qint64(1000) << false;
+    }
+
+    // A refused download ends in the error a reader treats as a failed picture, before its body
+    // has been read; any other arrives whole and unchanged.
+    void download()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(TestHttpServer::Response::Delivery, delivery);
+        QFETCH(qint64, maxBodySize);
+        QFETCH(bool, refused);
+        const QByteArray path = "/picture/" + QByteArray(QTest::currentDataTag());
+        server.route(path, [body, delivery](const TestHttpServer::Request &) {
+            TestHttpServer::Response response = TestHttpServer::Response::ok(body, "application/octet-stream");
+            response.delivery = delivery;
+            return response;
+        });
+
+        PictureNetworkAccessManager manager(nullptr, maxBodySize);
+        QNetworkReply *reply = manager.get(QNetworkRequest(server.url() + QString::fromLatin1(path)));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(20000));
+        if (refused) {
+            QCOMPARE(reply->error(), QNetworkReply::OperationCanceledError);
+        } else {
+            QCOMPARE(reply->error(), QNetworkReply::NoError);
+            QCOMPARE(reply->readAll(), body);
+        }
+        delete reply;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPictureNetworkAccessManager)
+#include "tst_picturenetworkaccessmanager.moc"
