@@ -120,7 +120,7 @@ QString hrefOf(const QString &attributes)
 QString readTitle(QXmlStreamReader &reader)
 {
     const QString type = reader.attributes().value(QLatin1String("type")).toString();
-    const QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+    QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
     if (type == QLatin1String("html"))
         return AtomListing::plainText(text);
     if (type == QLatin1String("xhtml"))

@@ -29,12 +29,12 @@ const QString deviceIdKey = QStringLiteral("trending/deviceId");
 
 // A token is dropped this long before the forum says it expires, so that no request carries one
 // that runs out on the way; short-lived tokens keep a tenth of their life as the margin.
-const qint64 renewalMarginMs = 60 * 1000;
-const qint64 longestTokenLifeMs = 7 * 24 * 60 * 60 * 1000LL;
+const qint64 renewalMarginMs = 60LL * 1000;
+const qint64 longestTokenLifeMs = 7LL * 24 * 60 * 60 * 1000;
 // A 429 without a usable hint pauses for a minute; no hint may pause for more than an hour.
-const qint64 defaultPauseMs = 60 * 1000;
-const qint64 longestPauseMs = 60 * 60 * 1000;
-const qint64 maxTokenResponseSize = 64 * 1024;
+const qint64 defaultPauseMs = 60LL * 1000;
+const qint64 longestPauseMs = 60LL * 60 * 1000;
+const qint64 maxTokenResponseSize = 64LL * 1024;
 
 struct Token {
     QString value;
@@ -122,7 +122,7 @@ void keepCredentialsHome(QNetworkRequest &request)
 QString grantedToken(const QByteArray &body, const QString &key)
 {
     const QJsonObject grant = QJsonDocument::fromJson(body).object();
-    const QString token = grant.value(QStringLiteral("access_token")).toString();
+    QString token = grant.value(QStringLiteral("access_token")).toString();
     // It goes into a header: visible ASCII only, or a hostile answer could add headers of its own.
     static const QRegularExpression headerSafe(QStringLiteral("^[\\x21-\\x7e]+$"));
     if (!headerSafe.match(token).hasMatch())
