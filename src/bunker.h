@@ -32,7 +32,7 @@ public:
     void setTransferTimeout(int milliseconds);
     void setMaxDownloadSize(qint64 bytes);
 
-    static constexpr qint64 defaultMaxDownloadSize = 64 * 1024 * 1024;
+    static constexpr qint64 defaultMaxDownloadSize = 64LL * 1024 * 1024;
     // Pictures with more pixels than this are refused.
     static constexpr qint64 maxPixels = PictureSize::maxPixels;
 

@@ -21,5 +21,5 @@ struct MemeRecord {
     // gives an empty record.
     static MemeRecord readFile(const QString &path);
 
-    static constexpr qint64 maxFileSize = 1024 * 1024;
+    static constexpr qint64 maxFileSize = 1024LL * 1024;
 };

@@ -17,13 +17,13 @@ public:
         QNetworkAccessManager *create(QObject *parent) override;
     };
 
-    static constexpr qint64 defaultMaxBodySize = 64 * 1024 * 1024;
+    static constexpr qint64 defaultMaxBodySize = 64LL * 1024 * 1024;
 
     explicit PictureNetworkAccessManager(QObject *parent = nullptr, qint64 maxBodySize = defaultMaxBodySize);
 
     // A picture's size is told within this many leading bytes (a JPEG's may follow a large Exif
     // block); past them an unreadable header is left to the decoder to refuse.
-    static constexpr qint64 headerSearchSize = 1024 * 1024;
+    static constexpr qint64 headerSearchSize = 1024LL * 1024;
 
 protected:
     QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request, QIODevice *body) override;

@@ -9,7 +9,7 @@
 class PictureSize {
 public:
     // Decoded, a picture of this many pixels takes 400 MB.
-    static constexpr qint64 maxPixels = 100 * 1000 * 1000;
+    static constexpr qint64 maxPixels = 100LL * 1000 * 1000;
 
     // The size Qt's decoders allocate for the picture whose leading bytes are `bytes`; invalid when
     // the bytes are no picture Qt reads or do not reach the end of its header yet.

@@ -38,7 +38,7 @@ public:
     void setMaxListingSize(qint64 bytes);
 
     // Far beyond any real listing page; only a broken or hostile server sends more.
-    static constexpr qint64 defaultMaxListingSize = 32 * 1024 * 1024;
+    static constexpr qint64 defaultMaxListingSize = 32LL * 1024 * 1024;
 
     // Sent with every request to the forum, in the form it asks for: "<platform>:jestcrate:<version>".
     static QString userAgent();
