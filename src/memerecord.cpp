@@ -28,8 +28,10 @@ public:
             return fail<QString>();
         QString text(int(byteCount / 2), Qt::Uninitialized);
         const char *source = data.constData() + position;
-        for (int i = 0; i < text.size(); ++i)
-            text[i] = QChar(qFromBigEndian<quint16>(source + 2 * i));
+        for (QChar &character : text) {
+            character = QChar(qFromBigEndian<quint16>(source));
+            source += 2;
+        }
         position += int(byteCount);
         return text;
     }
