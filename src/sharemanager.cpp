@@ -12,7 +12,7 @@ ShareManager::ShareManager(QObject *parent)
 {
 }
 
-void ShareManager::shareMeme(QString path)
+void ShareManager::shareMeme(const QString &path)
 {
     if (!platform) {
         qDebug() << "No share facility on this platform, ignored:" << path;

@@ -12,7 +12,7 @@ class ShareManager : public QObject {
 public:
     explicit ShareManager(QObject *parent = nullptr);
 
-    Q_INVOKABLE void shareMeme(QString path);
+    Q_INVOKABLE void shareMeme(const QString &path);
 
     // Where a platform offers sharing, its implementation is attached here; it is not owned.
     void setPlatform(PlatformShareManager *implementation);
