@@ -36,7 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(listingData.value("children").isArray(), "listing without children");
     const QJsonValue after = listingData.value("after");
     check(after.isNull() || after.isString(), "cursor neither null nor text");
-    for (const QJsonValue &child : listingData.value("children").toArray()) {
+    // Const, so that the loop reads the array instead of detaching a copy of it.
+    const QJsonArray children = listingData.value("children").toArray();
+    for (const QJsonValue &child : children) {
         const QJsonObject post = child.toObject().value("data").toObject();
         check(post.value("title").isString() && post.value("url").isString(), "post without title or url");
     }
