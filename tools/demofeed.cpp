@@ -106,7 +106,9 @@ void installDemoRoutes(TestHttpServer &server, bool atomOnly)
         QFile file(QStringLiteral(":/demo/") + QLatin1String(picture.name));
         file.open(QIODevice::ReadOnly);
         const Response response = Response::ok(file.readAll(), picture.contentType);
-        server.route(QByteArray("/demo/") + picture.name, [response](const Request &) { return response; });
+        // Served on every request for the picture: each one needs its own copy.
+        server.route(QByteArray("/demo/") + picture.name,
+            [response](const Request &) { return response; }); // NOLINT(performance-no-automatic-move)
     }
     const QString base = server.url();
     for (const char *sort : { "hot", "new", "top", "controversial" }) {
