@@ -1,22 +1,12 @@
-#include "bunker.h"
 #include "cannedroutes.h"
-#include "copypasta.h"
 #include "objectlistmodel.h"
 #include "startup.h"
+#include "testfiles.h"
 #include "testhttpserver.h"
 
-#include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtTest>
 
 #ifdef Q_OS_LINUX
 #include <sched.h>
@@ -25,6 +15,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+using namespace TestFiles;
 
 namespace {
 enum class Condition {
@@ -35,27 +27,12 @@ enum class Condition {
     NoInodesLeft,
 };
 
-QImage testImage()
-{
-    QImage image(40, 30, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, qRgb(x * 6, y * 8, 128));
-    return image;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Every file in a folder with its bytes, to show that nothing was touched.
 QMap<QString, QByteArray> snapshot(const QString &folder)
 {
     QMap<QString, QByteArray> files;
     for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
-        files.insert(name, readFile(folder + QLatin1Char('/') + name));
+        files.insert(name, read(folder + QLatin1Char('/') + name));
     return files;
 }
 } // namespace
@@ -71,17 +48,6 @@ private:
     QString bunkerDir() const { return dataPath + QStringLiteral("/bunker"); }
     QString iniPath() const { return dataPath + QStringLiteral("/settings/settings.ini"); }
     QString copypastaDir() const { return QFileInfo(CopyPasta::store().fileName()).absolutePath(); }
-
-    static QJsonArray listed(Bunker &bunker) { return QJsonDocument::fromJson(bunker.load().toUtf8()).array(); }
-
-    static bool downloadOutcome(Bunker &bunker, const QString &address)
-    {
-        QSignalSpy saved(&bunker, &Bunker::imageSaved);
-        bunker.saveFromUrl(QStringLiteral("downloaded"), address);
-        if (!saved.wait() || saved.count() != 1)
-            return false;
-        return saved.takeFirst().at(0).toBool();
-    }
 
     // Mounts a small tmpfs on `path`; false, with the reason in mountError, where this process may
     // not mount (that needs root or CAP_SYS_ADMIN).
@@ -167,29 +133,19 @@ private:
             QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
     }
 
-    // The copypastas as a fresh reader of the file on disk sees them, oldest first. The copy goes
-    // outside the small file system, under a new name so that QSettings parses it afresh.
+    // The copypastas as a fresh reader of the file on disk sees them, oldest first, each as
+    // "title=text". The copy goes outside the small file system.
     QStringList storedCopypastas()
     {
-        const QString copy = scratch.filePath(QStringLiteral("copy%1.ini").arg(++copies));
-        if (!QFile::copy(CopyPasta::store().fileName(), copy))
-            return { QStringLiteral("<no file>") };
-        QSettings settings(copy, QSettings::IniFormat);
-        settings.beginGroup(QStringLiteral("copypasta"));
-        const int size = settings.beginReadArray(QStringLiteral("copypastas"));
         QStringList entries;
-        for (int i = 0; i < size; ++i) {
-            settings.setArrayIndex(i);
-            entries << settings.value(QStringLiteral("title")).toString() + QLatin1Char('=')
-                    + settings.value(QStringLiteral("cptext")).toString();
-        }
+        for (const StoredPasta &entry : storedPastas(freshCopy(CopyPasta::store().fileName(), scratch.path())))
+            entries << entry.title + QLatin1Char('=') + entry.cptext;
         return entries;
     }
 
     TestHttpServer server;
     QString dataPath;
     QTemporaryDir scratch;
-    int copies = 0;
     QStringList mounted;
     QString mountError;
     bool namespaceReady = false;
@@ -244,13 +200,13 @@ private slots:
             QSKIP(qPrintable("Cannot mount a small tmpfs here (" + mountError + "); needs root or CAP_SYS_ADMIN"));
 
         Bunker bunker;
-        bunker.save(QStringLiteral("kept"), QVariant::fromValue(testImage()));
+        bunker.save(QStringLiteral("kept"), QVariant::fromValue(picture()));
         QCOMPARE(listed(bunker).size(), 1);
         // The counter is written out when control returns to the event loop; do that now.
         QCoreApplication::processEvents();
         const QMap<QString, QByteArray> before = snapshot(bunkerDir());
         QCOMPARE(before.size(), 2);
-        const QByteArray iniBefore = readFile(iniPath());
+        const QByteArray iniBefore = read(iniPath());
         QVERIFY(!iniBefore.isEmpty());
 
         impose(condition, mountPoint);
@@ -260,20 +216,20 @@ private slots:
 
         QSignalSpy changed(&bunker, &Bunker::memeCountChanged);
         // /img/huge is 3 MiB, more than the whole file system.
-        QCOMPARE(downloadOutcome(bunker, server.url() + "/img/huge"), false);
+        QCOMPARE(downloadOutcome(bunker, "downloaded", server.url() + "/img/huge"), false);
         if (condition != Condition::TooSmallForPicture) {
-            QCOMPARE(downloadOutcome(bunker, server.url() + "/img/still.png"), false);
-            bunker.save(QStringLiteral("refused"), QVariant::fromValue(testImage()));
+            QCOMPARE(downloadOutcome(bunker, "downloaded", server.url() + "/img/still.png"), false);
+            bunker.save(QStringLiteral("refused"), QVariant::fromValue(picture()));
         }
         QCOMPARE(changed.count(), 0);
         QCOMPARE(bunker.property("memeCount").toString(), QStringLiteral("1"));
         QCoreApplication::processEvents();
         QCOMPARE(snapshot(bunkerDir()), imposed);
-        QCOMPARE(readFile(iniPath()), iniBefore);
+        QCOMPARE(read(iniPath()), iniBefore);
 
         restore(condition, mountPoint);
-        QVERIFY(downloadOutcome(bunker, server.url() + "/img/still.png"));
-        bunker.save(QStringLiteral("after"), QVariant::fromValue(testImage()));
+        QVERIFY(downloadOutcome(bunker, "downloaded", server.url() + "/img/still.png"));
+        bunker.save(QStringLiteral("after"), QVariant::fromValue(picture()));
         QStringList titles;
         for (const QJsonValue &meme : listed(bunker))
             titles << meme.toObject().value("title").toString();
