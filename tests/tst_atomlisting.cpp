@@ -40,12 +40,15 @@ QJsonArray row(const char *name, const char *title, const char *url, const char 
     const auto value = [](const char *text) { return text ? QJsonValue(QString::fromUtf8(text)) : QJsonValue(); };
     return QJsonArray { value(name), value(title), value(url), value(hint) };
 }
-// A row of a table with two string columns.
-void add(const char *name, const QString &input, const QString &output)
+enum class Function { DecodeEntities, PlainText, LinkTarget };
+
+// A row of the text function table.
+void add(const char *name, Function function, const QString &input, const QString &output)
 {
-    QTest::newRow(name) << input << output;
+    QTest::newRow(name) << function << input << output;
 }
 } // namespace
+Q_DECLARE_METATYPE(Function)
 
 class TestAtomListing : public QObject {
     Q_OBJECT
@@ -73,13 +76,21 @@ private:
     }
 
 private slots:
-    void fixtures_data()
+    void toListing_data()
     {
-        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QByteArray>("atom");
         QTest::addColumn<int>("requested");
-        QTest::addColumn<bool>("converted");
-        QTest::addColumn<QJsonValue>("after");
+        QTest::addColumn<QJsonValue>("after"); // undefined: not converted at all
         QTest::addColumn<QJsonArray>("expected");
+        const QJsonValue rejected(QJsonValue::Undefined);
+        const auto fixture = [](const char *name, const char *file, int requested, const QJsonValue &after,
+                                 const QJsonArray &expected) {
+            QTest::newRow(name) << atomFixture(file) << requested << after << expected;
+        };
+        // One entry of a feed, in a page of 25.
+        const auto single = [](const char *name, const QByteArray &entries, const QJsonArray &post) {
+            QTest::newRow(name) << feed(entries) << 25 << QJsonValue() << QJsonArray { post };
+        };
 
         const QJsonArray normal = QJsonArray { row("t3_norm01", "Made this in Paint & I regret nothing",
                                                    "https://i.redd.it/a1b2c3d4e5f6.jpeg", "image"),
@@ -89,104 +100,79 @@ private slots:
                 "https://www.reddit.com/r/dankmemes/comments/norm04/post/", "link"),
             row("t3_norm05", "Shouting picture", "https://preview.example.net/memes/LOUD.PNG?width=640&format=png",
                 "image") };
-        QTest::newRow("normalShortPage") << "normal" << 25 << true << QJsonValue() << normal;
-        QTest::newRow("normalFullPage") << "normal" << 5 << true << QJsonValue("t3_norm05") << normal;
-        QTest::newRow("normalNoLimit") << "normal" << 0 << true << QJsonValue("t3_norm05") << normal;
-        QTest::newRow("empty") << "empty" << 0 << true << QJsonValue() << QJsonArray();
-        QTest::newRow("truncated") << "truncated" << 1 << false << QJsonValue() << QJsonArray();
-        QTest::newRow("notXml") << "notxml" << 25 << false << QJsonValue() << QJsonArray();
-        QTest::newRow("otherNamespace") << "othernamespace" << 25 << false << QJsonValue() << QJsonArray();
+        fixture("normalShortPage", "normal", 25, QJsonValue(), normal);
+        fixture("normalFullPage", "normal", 5, "t3_norm05", normal);
+        fixture("normalNoLimit", "normal", 0, "t3_norm05", normal);
+        fixture("empty", "empty", 0, QJsonValue(), {});
+        fixture("truncated", "truncated", 1, rejected, {});
+        fixture("notXml", "notxml", 25, rejected, {});
+        fixture("otherNamespace", "othernamespace", 25, rejected, {});
         // The last entry has no id, so even a full page cannot say where the next one starts.
-        QTest::newRow("incomplete") << "incomplete" << 6 << true << QJsonValue()
-                                    << QJsonArray {
-                                           row("t3_inc01", "No content at all",
-                                               "https://www.reddit.com/r/dankmemes/comments/inc01/post/", "link"),
-                                           row("t3_inc02", "Content without a link anchor", "", nullptr),
-                                           row("t3_inc03", "Neither content nor link", "", nullptr),
-                                           row("t3_inc04", "Link anchor without a target", "", nullptr),
-                                           row("t3_inc05", "", "https://i.redd.it/untitled.png", "image"),
-                                           row(nullptr, "No id, still a picture", "https://i.redd.it/noid.gif", "image")
-                                       };
-        QTest::newRow("htmlTitles")
-            << "htmltitles" << 7 << true << QJsonValue("t3_html07")
-            << QJsonArray { row("t3_html01", "Bold claim & a link", "https://i.redd.it/html01.jpg", "image"),
-                   row("t3_html02", "<script>alert(1)</script> stays text", "https://i.redd.it/html02.jpg", "image"),
-                   row("t3_html03", "It's \U0001F602 o'clock, \"really\"", "https://i.redd.it/html03.jpg", "image"),
-                   row("t3_html04", "Italic & in CDATA", "https://i.redd.it/html04.jpg", "image"),
-                   row("t3_html05", "Inline XHTML title", "https://i.redd.it/html05.jpg", "image"),
-                   row("t3_html06", "Tom & Jerry &bogus; & friends \uFFFD \uFFFD", "https://i.redd.it/html06.jpg",
-                       "image"),
-                   row("t3_html07", "Spread over lines", "https://i.redd.it/html07.jpg", "image") };
-    }
+        fixture("incomplete", "incomplete", 6, QJsonValue(),
+            { row("t3_inc01", "No content at all", "https://www.reddit.com/r/dankmemes/comments/inc01/post/", "link"),
+                row("t3_inc02", "Content without a link anchor", "", nullptr),
+                row("t3_inc03", "Neither content nor link", "", nullptr),
+                row("t3_inc04", "Link anchor without a target", "", nullptr),
+                row("t3_inc05", "", "https://i.redd.it/untitled.png", "image"),
+                row(nullptr, "No id, still a picture", "https://i.redd.it/noid.gif", "image") });
+        fixture("htmlTitles", "htmltitles", 7, "t3_html07",
+            { row("t3_html01", "Bold claim & a link", "https://i.redd.it/html01.jpg", "image"),
+                row("t3_html02", "<script>alert(1)</script> stays text", "https://i.redd.it/html02.jpg", "image"),
+                row("t3_html03", "It's \U0001F602 o'clock, \"really\"", "https://i.redd.it/html03.jpg", "image"),
+                row("t3_html04", "Italic & in CDATA", "https://i.redd.it/html04.jpg", "image"),
+                row("t3_html05", "Inline XHTML title", "https://i.redd.it/html05.jpg", "image"),
+                row("t3_html06", "Tom & Jerry &bogus; & friends \uFFFD \uFFFD", "https://i.redd.it/html06.jpg",
+                    "image"),
+                row("t3_html07", "Spread over lines", "https://i.redd.it/html07.jpg", "image") });
 
-    void fixtures()
-    {
-        QFETCH(QString, fixture);
-        QFETCH(int, requested);
-        QFETCH(bool, converted);
-        QFETCH(QJsonValue, after);
-        QFETCH(QJsonArray, expected);
-
-        const QByteArray atom = atomFixture(fixture);
-        QVERIFY(!atom.isEmpty());
-        const QJsonObject listing = convert(atom, requested);
-        QCOMPARE(!listing.isEmpty(), converted);
-        if (!converted)
-            return;
-        QCOMPARE(listing.value("data").toObject().value("after"), after);
-        QCOMPARE(posts(listing), expected);
-    }
-
-    void documents_data()
-    {
-        QTest::addColumn<QByteArray>("atom");
-        QTest::addColumn<QJsonArray>("expected"); // the only post; empty: not converted
-        const auto rejected
-            = [](const char *name, const QByteArray &atom) { QTest::newRow(name) << atom << QJsonArray(); };
-        const auto accepted = [](const char *name, const QByteArray &atom, const QJsonArray &post) {
-            QTest::newRow(name) << feed(atom) << post;
-        };
-        rejected("emptyBody", QByteArray());
-        rejected("rss2",
-            "<rss version=\"2.0\"><channel><item><title>x</title>"
-            "<link>https://i.redd.it/a.png</link></item></channel></rss>");
-        rejected("documentType",
-            "<?xml version=\"1.0\"?><!DOCTYPE feed [<!ENTITY a \"aaaa\">"
-            "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><feed xmlns=\"http://www.w3.org/2005/Atom\">"
-            "<entry><title>&b;</title></entry></feed>");
-        rejected("trailingGarbage", feed(entry("t3_a", "<a href=\"https://i.redd.it/a.png\">[link]</a>")) + "<feed/>");
-        accepted("linkAnchorAmongOthers",
+        QTest::newRow("emptyBody") << QByteArray() << 25 << rejected << QJsonArray();
+        QTest::newRow("rss2") << QByteArray("<rss version=\"2.0\"><channel><item><title>x</title>"
+                                            "<link>https://i.redd.it/a.png</link></item></channel></rss>")
+                              << 25 << rejected << QJsonArray();
+        QTest::newRow("documentType") << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE feed [<!ENTITY a \"aaaa\">"
+                                                    "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><feed "
+                                                    "xmlns=\"http://www.w3.org/2005/Atom\">"
+                                                    "<entry><title>&b;</title></entry></feed>")
+                                      << 25 << rejected << QJsonArray();
+        QTest::newRow("trailingGarbage") << feed(entry("t3_a", "<a href=\"https://i.redd.it/a.png\">[link]</a>"))
+                + "<feed/>" << 25 << rejected
+                                         << QJsonArray();
+        single("linkAnchorAmongOthers",
             entry("t3_b",
                 "<a href=\"https://www.reddit.com/user/x\">/u/x</a> <a href=\"https://x.org/c\">[comments]</a>"
                 "<span><a class=\"l\" href=\"https://x.org/pic.GIF\" >  [link]  </a ></span>"),
             row("t3_b", "Post t3_b", "https://x.org/pic.GIF", "image"));
-        accepted("upperCaseSingleQuotes", entry("t3_c", "<A TITLE='x' HREF='https://i.redd.it/up.jpg'>[link]</A>"),
+        single("upperCaseSingleQuotes", entry("t3_c", "<A TITLE='x' HREF='https://i.redd.it/up.jpg'>[link]</A>"),
             row("t3_c", "Post t3_c", "https://i.redd.it/up.jpg", "image"));
-        accepted("notAnAnchor", entry("t3_e", "<abbr href=\"https://i.redd.it/e.png\">[link]</abbr>"),
+        single("notAnAnchor", entry("t3_e", "<abbr href=\"https://i.redd.it/e.png\">[link]</abbr>"),
             row("t3_e", "Post t3_e", "", nullptr));
-        accepted("xhtmlContent",
+        single("xhtmlContent",
             "<entry><id>t3_h</id><title>X</title><content type=\"xhtml\"><div "
             "xmlns=\"http://www.w3.org/1999/xhtml\"><a href=\"https://x.org/c\">[comments]</a> <a "
             "href=\"https://i.imgur.com/h.gif\">[link]</a></div></content></entry>",
             row("t3_h", "X", "https://i.imgur.com/h.gif", "image"));
-        accepted("alternateLinkOnly",
+        single("alternateLinkOnly",
             "<entry><id>t3_i</id><title>I</title><link rel=\"self\" href=\"https://x.org/self\"/>"
             "<link rel=\"alternate\" href=\"https://x.org/i.png\"/><link href=\"https://x.org/later\"/></entry>",
             row("t3_i", "I", "https://x.org/i.png", "image"));
-        accepted("foreignElementsIgnored",
+        single("foreignElementsIgnored",
             "<x:entry xmlns:x=\"urn:other\"><x:id>t3_no</x:id></x:entry><entry><id>t3_j</id>"
             "<x:title xmlns:x=\"urn:other\">Wrong</x:title><title>Right</title><nested><entry/></nested></entry>",
             row("t3_j", "Right", "", nullptr));
     }
 
-    void documents()
+    void toListing()
     {
         QFETCH(QByteArray, atom);
+        QFETCH(int, requested);
+        QFETCH(QJsonValue, after);
         QFETCH(QJsonArray, expected);
-        const QJsonObject listing = convert(atom, 25);
-        QCOMPARE(listing.isEmpty(), expected.isEmpty());
-        if (!expected.isEmpty())
-            QCOMPARE(posts(listing), QJsonArray() << QJsonValue(expected));
+        const QJsonObject listing = convert(atom, requested);
+        QCOMPARE(listing.isEmpty(), after.isUndefined());
+        if (after.isUndefined())
+            return;
+        QCOMPARE(listing.value("data").toObject().value("after"), after);
+        QCOMPARE(posts(listing), expected);
     }
 
     // A full page names its last entry as the cursor; one entry short of the request names none.
@@ -233,66 +219,49 @@ private slots:
         QCOMPARE(AtomListing::isPicture(url), picture);
     }
 
-    void decodeEntities_data()
+    // Hostile content must not make the link search quadratic: those rows finish at once or time out.
+    void textFunctions_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("decoded");
-        add("named", "&lt;&gt;&amp;&quot;&apos;&nbsp;", QString::fromUtf8("<>&\"'\u00a0"));
-        add("decodedOnce", "&amp;lt;", "&lt;");
-        add("decimalAndHex", "&#65;&#x42;&#X43;", "ABC");
-        add("astral", "&#x1F602;", QString::fromUtf8("\U0001F602"));
-        add("nulSurrogateBeyondUnicode", "&#0;&#xDC00;&#x110000;", QString::fromUtf8("\uFFFD\uFFFD\uFFFD"));
-        add("overflowKept", "&#99999999999;", "&#99999999999;");
-        add("badNumbersKept", "&#-65;&#x 41;&#xZZ;&#;", "&#-65;&#x 41;&#xZZ;&#;");
-        add("unknownKept", "&bogus; &AMP;", "&bogus; &AMP;");
-        add("noSemicolon", "fish &amp chips & more &", "fish &amp chips & more &");
-    }
-
-    void decodeEntities()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, decoded);
-        QCOMPARE(AtomListing::decodeEntities(text), decoded);
-    }
-
-    void plainText_data()
-    {
-        QTest::addColumn<QString>("html");
-        QTest::addColumn<QString>("text");
-        add("tags", "<p class=\"x\">A <b>bold</b><br/> move</p>", "A bold move");
-        add("escapedTagsStayText", "&lt;b&gt;not bold&lt;/b&gt;", "<b>not bold</b>");
-        add("comparisonIsNoTag", "1 < 2 and 3 <4", "1 < 2 and 3 <4");
-        add("commentRemoved", "a<!-- hidden -->b", "ab");
-        add("unclosedTagKept", "broken <b", "broken <b");
-    }
-
-    void plainText()
-    {
-        QFETCH(QString, html);
-        QFETCH(QString, text);
-        QCOMPARE(AtomListing::plainText(html), text);
-    }
-
-    // Hostile content must not make the search quadratic: these finish at once or time out the test.
-    void linkTarget_data()
-    {
-        QTest::addColumn<QString>("html");
-        QTest::addColumn<QString>("target");
+        QTest::addColumn<Function>("function");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        const Function decode = Function::DecodeEntities;
+        add("named", decode, "&lt;&gt;&amp;&quot;&apos;&nbsp;", QString::fromUtf8("<>&\"'\u00a0"));
+        add("decodedOnce", decode, "&amp;lt;", "&lt;");
+        add("decimalAndHex", decode, "&#65;&#x42;&#X43;", "ABC");
+        add("astral", decode, "&#x1F602;", QString::fromUtf8("\U0001F602"));
+        add("nulSurrogateBeyondUnicode", decode, "&#0;&#xDC00;&#x110000;", QString::fromUtf8("\uFFFD\uFFFD\uFFFD"));
+        add("overflowKept", decode, "&#99999999999;", "&#99999999999;");
+        add("badNumbersKept", decode, "&#-65;&#x 41;&#xZZ;&#;", "&#-65;&#x 41;&#xZZ;&#;");
+        add("unknownKept", decode, "&bogus; &AMP;", "&bogus; &AMP;");
+        add("noSemicolon", decode, "fish &amp chips & more &", "fish &amp chips & more &");
+        const Function plain = Function::PlainText;
+        add("tags", plain, "<p class=\"x\">A <b>bold</b><br/> move</p>", "A bold move");
+        add("escapedTagsStayText", plain, "&lt;b&gt;not bold&lt;/b&gt;", "<b>not bold</b>");
+        add("comparisonIsNoTag", plain, "1 < 2 and 3 <4", "1 < 2 and 3 <4");
+        add("commentRemoved", plain, "a<!-- hidden -->b", "ab");
+        add("unclosedTagKept", plain, "broken <b", "broken <b");
+        const Function link = Function::LinkTarget;
         const int count = 200000;
-        add("entityInHref", "<a href=\"https://x.org/a.png?w=1&amp;h=2\">[link]</a>", "https://x.org/a.png?w=1&h=2");
-        add("anchorWithoutHref", "<a name=\"x\">[link]</a>", QString());
-        add("textAfterLink", "<a href=\"https://x.org/a\">[link] more</a>", QString());
-        add("manyUnclosedAnchors", QString("<a ").repeated(count), QString());
-        add("manyLinkTexts", QString(">[link]</a>").repeated(count) + "<a href=\"https://x.org/z\">[link]</a>",
+        add("entityInHref", link, "<a href=\"https://x.org/a.png?w=1&amp;h=2\">[link]</a>",
+            "https://x.org/a.png?w=1&h=2");
+        add("anchorWithoutHref", link, "<a name=\"x\">[link]</a>", QString());
+        add("textAfterLink", link, "<a href=\"https://x.org/a\">[link] more</a>", QString());
+        add("manyUnclosedAnchors", link, QString("<a ").repeated(count), QString());
+        add("manyLinkTexts", link, QString(">[link]</a>").repeated(count) + "<a href=\"https://x.org/z\">[link]</a>",
             "https://x.org/z");
-        add("longAttributes", "<a " + QString("x=\"1\" ").repeated(count) + "href=\"y\">[link]</a>", "y");
+        add("longAttributes", link, "<a " + QString("x=\"1\" ").repeated(count) + "href=\"y\">[link]</a>", "y");
     }
 
-    void linkTarget()
+    void textFunctions()
     {
-        QFETCH(QString, html);
-        QFETCH(QString, target);
-        QCOMPARE(AtomListing::linkTarget(html), target);
+        QFETCH(Function, function);
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        QCOMPARE(function == Function::DecodeEntities ? AtomListing::decodeEntities(input)
+                : function == Function::PlainText     ? AtomListing::plainText(input)
+                                                      : AtomListing::linkTarget(input),
+            output);
     }
 };
 
