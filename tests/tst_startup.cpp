@@ -22,40 +22,33 @@ class TestStartup : public QObject {
         QProcess::ExitStatus status = QProcess::CrashExit;
         int exitCode = 0;
         QString output;
+
+        bool exitedWith(int code) const { return finished && status == QProcess::NormalExit && exitCode == code; }
+
+        // The text after "PROBE key=" on the line a document printed; a null string when absent.
+        QString probeValue(const QString &key) const
+        {
+            const QString marker = QStringLiteral("PROBE ") + key + QLatin1Char('=');
+            const int start = output.indexOf(marker);
+            if (start < 0)
+                return QString();
+            const int end = output.indexOf(QLatin1Char('\n'), start);
+            return output.mid(start + marker.size(), end < 0 ? -1 : end - start - marker.size());
+        }
     };
 
-    std::unique_ptr<QTemporaryDir> home;
-
-private slots:
-    void init()
-    {
-        // Every probe starts as a fresh installation in a home of its own.
-        home = std::make_unique<QTemporaryDir>();
-        QVERIFY(home->isValid());
-    }
-
-private:
     static QString documentUrl(const QString &name)
     {
         return QUrl::fromLocalFile(QStringLiteral(PROBE_DOCUMENTS "/") + name).toString();
     }
 
     QString defaultStorePath() const { return home->filePath(QStringLiteral("config/jestcrate.app/Jest Crate.conf")); }
-
     QString copypastaStorePath() const { return home->filePath(QStringLiteral("data/settings/settings.ini")); }
 
     static QByteArray readAll(const QString &path)
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    static void writeAll(const QString &path, const QByteArray &bytes)
-    {
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), qint64(bytes.size()));
     }
 
     void configure(QProcess &process, const QString &platform) const
@@ -94,90 +87,90 @@ private:
         return run;
     }
 
-    // The text after "PROBE key=" on the line a document printed; a null string when absent.
-    static QString probeValue(const QString &output, const QString &key)
-    {
-        const QString marker = QStringLiteral("PROBE ") + key + QLatin1Char('=');
-        const int start = output.indexOf(marker);
-        if (start < 0)
-            return QString();
-        const int valueStart = start + marker.size();
-        const int end = output.indexOf(QLatin1Char('\n'), valueStart);
-        return output.mid(valueStart, end < 0 ? -1 : end - valueStart);
-    }
+    std::unique_ptr<QTemporaryDir> home;
 
 private slots:
+    void init()
+    {
+        // Every probe starts as a fresh installation in a home of its own.
+        home = std::make_unique<QTemporaryDir>();
+        QVERIFY(home->isValid());
+    }
+
     void documentWithoutRoot_data()
     {
         QTest::addColumn<QString>("document");
         QTest::newRow("syntaxError") << documentUrl(QStringLiteral("broken.qml"));
+        QTest::newRow("unknownType") << documentUrl(QStringLiteral("unknowntype.qml"));
         QTest::newRow("missingFile") << documentUrl(QStringLiteral("no-such-document.qml"));
         QTest::newRow("qrcPathOutsideResources") << QStringLiteral("qrc:/no-such-document.qml");
     }
 
+    // Had the event loop been entered, nothing would ever end it and the probe would hang.
     void documentWithoutRoot()
     {
         QFETCH(QString, document);
         const Run run = runProbe(document);
-
-        // Had the event loop been entered, nothing would ever end it and the probe would hang.
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QCOMPARE(run.status, QProcess::NormalExit);
-        QCOMPARE(run.exitCode, 255); // -1 as seen by the parent
+        QVERIFY2(run.exitedWith(255), qPrintable(run.output)); // -1 as seen by the parent
         QVERIFY2(!run.output.contains(QStringLiteral("PROBE")), qPrintable(run.output));
     }
 
+    void copypastasReadyBeforeDocument_data()
+    {
+        QTest::addColumn<QStringList>("stored"); // oldest first
+        QTest::addColumn<QString>("created");
+        QTest::addColumn<QString>("afterAdd");
+        QTest::addColumn<QString>("fillLine"); // the start-up fill reports the newest entry
+        const QString three = QString::fromUtf8("\"newest\",\"mïddle \\\"quoted\\\"\",\"oldest\"]");
+        QTest::newRow("firstStart") << QStringList() << "[]"
+                                    << "[\"from QML\"]"
+                                    << "\"\" | \"\"";
+        QTest::newRow("threeStored") << QStringList { "oldest", QString::fromUtf8("mïddle \"quoted\""), "newest" }
+                                     << "[" + three << "[\"from QML\"," + three << "\"newest\" | \"text 2\"";
+    }
+
+    // The model holds the stored copypastas while the document is created, and the service knows it.
     void copypastasReadyBeforeDocument()
     {
-        {
-            QSettings stored(copypastaStorePath(), QSettings::IniFormat);
-            stored.beginGroup(QStringLiteral("copypasta"));
-            stored.beginWriteArray(QStringLiteral("copypastas"));
-            const QStringList titles { QStringLiteral("oldest"), QString::fromUtf8("mïddle \"quoted\""),
-                QStringLiteral("newest") };
-            for (int i = 0; i < titles.size(); ++i) {
-                stored.setArrayIndex(i);
-                stored.setValue(QStringLiteral("title"), titles.at(i));
-                stored.setValue(QStringLiteral("cptext"), QStringLiteral("text %1").arg(i));
+        QFETCH(QStringList, stored);
+        QFETCH(QString, created);
+        QFETCH(QString, afterAdd);
+        QFETCH(QString, fillLine);
+        if (!stored.isEmpty()) {
+            QSettings settings(copypastaStorePath(), QSettings::IniFormat);
+            settings.beginWriteArray(QStringLiteral("copypasta/copypastas"));
+            for (int i = 0; i < stored.size(); ++i) {
+                settings.setArrayIndex(i);
+                settings.setValue(QStringLiteral("title"), stored.at(i));
+                settings.setValue(QStringLiteral("cptext"), QStringLiteral("text %1").arg(i));
             }
-            stored.endArray();
-            stored.endGroup();
+            settings.endArray();
         }
 
         const Run run = runProbe(documentUrl(QStringLiteral("model.qml")));
 
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(probeValue(run.output, QStringLiteral("created")),
-            QString::fromUtf8("[\"newest\",\"mïddle \\\"quoted\\\"\",\"oldest\"]"));
-        QCOMPARE(probeValue(run.output, QStringLiteral("afterAdd")),
-            QString::fromUtf8("[\"from QML\",\"newest\",\"mïddle \\\"quoted\\\"\",\"oldest\"]"));
-        // The start-up fill reports the newest entry.
-        QVERIFY2(run.output.contains(QStringLiteral("\"newest\" | \"text 2\"")), qPrintable(run.output));
-
-        QSettings stored(copypastaStorePath(), QSettings::IniFormat);
-        QCOMPARE(stored.value(QStringLiteral("copypasta/copypastas/size")).toInt(), 4);
-        QCOMPARE(stored.value(QStringLiteral("copypasta/copypastas/4/title")).toString(), QStringLiteral("from QML"));
-    }
-
-    void emptyFirstStart()
-    {
-        const Run run = runProbe(documentUrl(QStringLiteral("model.qml")));
-
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(probeValue(run.output, QStringLiteral("created")), QStringLiteral("[]"));
-        QVERIFY2(run.output.contains(QStringLiteral("\"\" | \"\"")), qPrintable(run.output));
+        QVERIFY2(run.exitedWith(0), qPrintable(run.output));
+        QCOMPARE(run.probeValue(QStringLiteral("created")), created);
+        QCOMPARE(run.probeValue(QStringLiteral("afterAdd")), afterAdd);
+        QVERIFY2(run.output.contains(fillLine), qPrintable(run.output));
+        QSettings written(copypastaStorePath(), QSettings::IniFormat);
+        QCOMPARE(written.value(QStringLiteral("copypasta/copypastas/size")).toInt(), stored.size() + 1);
+        QCOMPARE(written.value(QStringLiteral("copypasta/copypastas/%1/title").arg(stored.size() + 1)).toString(),
+            QStringLiteral("from QML"));
     }
 
     void styleSelection_data()
     {
-        QTest::addColumn<QVariant>("storedTheme"); // invalid: nothing stored
+        QTest::addColumn<QVariant>("storedTheme"); // invalid: nothing stored; a byte array: the whole file
         QTest::addColumn<QString>("expectedName");
         QTest::addColumn<QString>("expectedFolder"); // where the Button implementation comes from
 
         // Names Qt does not know fall back to its basic style, whose files sit in Controls.2 itself.
         const QString basic = QStringLiteral("Controls.2");
+        QByteArray garbage(32768, Qt::Uninitialized);
+        QRandomGenerator generator(7);
+        for (char &byte : garbage)
+            byte = char(generator.bounded(256));
         QTest::newRow("firstStart") << QVariant() << "Material"
                                     << "Material";
         QTest::newRow("Universal") << QVariant("Universal") << "Universal"
@@ -185,49 +178,37 @@ private slots:
         QTest::newRow("Classic") << QVariant("Classic") << "Classic" << basic;
         QTest::newRow("unknownName") << QVariant("Comic Sans") << "Comic Sans" << basic;
         QTest::newRow("number") << QVariant(42) << "42" << basic;
+        // Both stores unreadable: start-up goes on with the default and leaves them alone.
+        QTest::newRow("garbageStores") << QVariant(garbage) << "Material"
+                                       << "Material";
     }
 
+    // Start-up only reads the stores; it never rewrites them.
     void styleSelection()
     {
         QFETCH(QVariant, storedTheme);
         QFETCH(QString, expectedName);
         QFETCH(QString, expectedFolder);
-
-        if (storedTheme.isValid()) {
-            QSettings settings(defaultStorePath(), QSettings::IniFormat);
-            settings.setValue(QStringLiteral("global/theme"), storedTheme);
+        if (storedTheme.type() == QVariant::ByteArray) {
+            for (const QString &path : { defaultStorePath(), copypastaStorePath() }) {
+                QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(storedTheme.toByteArray()) > 0);
+            }
+        } else if (storedTheme.isValid()) {
+            QSettings(defaultStorePath(), QSettings::IniFormat).setValue(QStringLiteral("global/theme"), storedTheme);
         }
         const QByteArray before = readAll(defaultStorePath());
+        const QByteArray copypastasBefore = readAll(copypastaStorePath());
 
         const Run run = runProbe(documentUrl(QStringLiteral("style.qml")));
 
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(probeValue(run.output, QStringLiteral("style")), expectedName);
-        const QString source = QUrl(probeValue(run.output, QStringLiteral("source"))).toLocalFile();
+        QVERIFY2(run.exitedWith(0), qPrintable(run.output));
+        QCOMPARE(run.probeValue(QStringLiteral("style")), expectedName);
+        const QString source = QUrl(run.probeValue(QStringLiteral("source"))).toLocalFile();
         QCOMPARE(QFileInfo(source).dir().dirName(), expectedFolder);
-        // Start-up only reads the theme; it never rewrites the store.
         QCOMPARE(readAll(defaultStorePath()), before);
-    }
-
-    void garbageSettings()
-    {
-        QByteArray garbage(32768, Qt::Uninitialized);
-        QRandomGenerator generator(7);
-        for (char &byte : garbage)
-            byte = char(generator.bounded(256));
-        writeAll(defaultStorePath(), garbage);
-        writeAll(copypastaStorePath(), garbage);
-
-        const Run run = runProbe(documentUrl(QStringLiteral("style.qml")));
-
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QCOMPARE(run.status, QProcess::NormalExit);
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(probeValue(run.output, QStringLiteral("style")), QStringLiteral("Material"));
-        // Unreadable settings are left alone rather than overwritten.
-        QCOMPARE(readAll(defaultStorePath()), garbage);
-        QCOMPARE(readAll(copypastaStorePath()), garbage);
+        QCOMPARE(readAll(copypastaStorePath()), copypastasBefore);
     }
 
     void signalEndsEventLoop_data()
@@ -263,14 +244,11 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
     }
 
+    // A signal that comes while the document still loads ends the event loop as soon as it runs.
     void signalWhileLoading()
     {
         const Run run = runProbe(documentUrl(QStringLiteral("signalwhileloading.qml")));
-
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QVERIFY2(run.output.contains(QStringLiteral("PROBE raised")), qPrintable(run.output));
-        QCOMPARE(run.status, QProcess::NormalExit);
-        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.exitedWith(0) && run.output.contains(QStringLiteral("PROBE raised")), qPrintable(run.output));
     }
 
     void windowShownOnFirstStart()
@@ -278,12 +256,9 @@ private slots:
         // The offscreen platform cannot draw a window, so this needs the X server of xvfb-run.
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs an X display (run under xvfb-run)");
-
         const Run run = runProbe(documentUrl(QStringLiteral("window.qml")), QStringLiteral("xcb"));
-
-        QVERIFY2(run.finished, qPrintable(run.output));
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(probeValue(run.output, QStringLiteral("shown")), QStringLiteral("Material rows=0"));
+        QVERIFY2(run.exitedWith(0), qPrintable(run.output));
+        QCOMPARE(run.probeValue(QStringLiteral("shown")), QStringLiteral("Material rows=0"));
     }
 };
 
