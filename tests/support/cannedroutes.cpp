@@ -3,13 +3,11 @@
 #include "testhttpserver.h"
 
 #include <QBuffer>
-#include <QDateTime>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 #include <QSharedPointer>
 #include <QUrlQuery>
 #include <QXmlStreamWriter>
@@ -27,7 +25,6 @@ using Response = TestHttpServer::Response;
 const QByteArray json = "application/json";
 const QByteArray atomType = "application/atom+xml; charset=UTF-8";
 const QString atomNamespace = QStringLiteral("http://www.w3.org/2005/Atom");
-const int thousands = 10000;
 const int hugeSize = 3 * 1024 * 1024;
 
 QByteArray encodedImage(const QSize &size, const QColor &color, const char *format)
@@ -178,16 +175,6 @@ Response guardedListing(const Request &request, Grants &grants, const QString &b
     return Response::ok(request.queryItem("after") == "t3_page2" ? secondPage(base) : firstPage(base), json);
 }
 
-QByteArray generatedFeed()
-{
-    QList<AtomEntry> entries;
-    entries.reserve(thousands);
-    for (int i = 1; i <= thousands; ++i) {
-        entries.append({ QStringLiteral("t3_gen%1").arg(i), QStringLiteral("Generated meme %1").arg(i),
-            QStringLiteral("https://i.redd.it/generated%1.png").arg(i) });
-    }
-    return atomFeed(entries);
-}
 } // namespace
 
 QByteArray atomFeed(const QList<AtomEntry> &entries)
@@ -304,20 +291,12 @@ void installCannedRoutes(TestHttpServer &server)
     fixed("/r/dankmemes/unauthorized.json", unauthorized());
     fixed("/r/dankmemes/limited.json", tooManyRequests("Retry-After", "1"));
     fixed("/r/dankmemes/limitedReset.json", tooManyRequests("X-Ratelimit-Reset", "2"));
-    server.route("/r/dankmemes/limitedUntil.json", [](const Request &) {
-        const QDateTime until = QDateTime::currentDateTimeUtc().addSecs(5);
-        return tooManyRequests(
-            "Retry-After", QLocale::c().toString(until, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'")).toLatin1());
-    });
     for (const char *name :
         { "normal", "empty", "truncated", "othernamespace", "incomplete", "htmltitles", "notxml" }) {
         fixed(QByteArray("/r/dankmemes/atom-") + name + ".json", blocked());
         fixed(QByteArray("/r/dankmemes/atom-") + name + "/.rss",
             Response::ok(atomFixture(QLatin1String(name)), qstrcmp(name, "notxml") == 0 ? "text/html" : atomType));
     }
-    fixed("/r/dankmemes/atom-thousands.json", blocked());
-    server.route(
-        "/r/dankmemes/atom-thousands/.rss", [](const Request &) { return Response::ok(generatedFeed(), atomType); });
 
     for (const int status : { 403, 404, 429, 500 }) {
         const QByteArray name = "status" + QByteArray::number(status);

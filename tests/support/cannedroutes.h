@@ -54,13 +54,11 @@ class TestHttpServer;
 //                                  after=t3_atom3: "Atom page two" (/img/photo.jpg), id t3_atom4
 //   /r/dankmemes/unauthorized.json 401 whatever the token
 //   /r/dankmemes/limited.json      429 with Retry-After: 1
-//   /r/dankmemes/limitedUntil.json 429 with Retry-After as an HTTP date 5 s ahead
 //   /r/dankmemes/limitedReset.json 429 with X-Ratelimit-Reset: 2 and no Retry-After
 //   /r/dankmemes/atom-X.json       403, and /r/dankmemes/atom-X/.rss the fixture tests/data/atom-X.xml,
 //                                  for X = normal, empty, truncated, othernamespace, incomplete, htmltitles;
 //                                  atom-notxml/.rss serves tests/data/atom-notxml.html (the forum's
-//                                  "blocked" page), atom-thousands/.rss 10,000 generated entries
-//                                  ("Generated meme N", https://i.redd.it/generatedN.png, id t3_genN)
+//                                  "blocked" page)
 //   anything else                  404
 void installCannedRoutes(TestHttpServer &server);
 

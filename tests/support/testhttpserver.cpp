@@ -6,32 +6,13 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 
-namespace
-{
+namespace {
 QByteArray reasonPhrase(int status)
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 307:
-        return "Temporary Redirect";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 429:
-        return "Too Many Requests";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
+    static const QHash<int, QByteArray> phrases { { 200, "OK" }, { 301, "Moved Permanently" }, { 302, "Found" },
+        { 307, "Temporary Redirect" }, { 401, "Unauthorized" }, { 403, "Forbidden" }, { 404, "Not Found" },
+        { 429, "Too Many Requests" }, { 500, "Internal Server Error" } };
+    return phrases.value(status, "Status");
 }
 
 // Splits a complete request off the front of the buffer; false while more bytes are needed.
