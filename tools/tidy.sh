@@ -29,14 +29,20 @@ if [ -n "$missing" ]; then
 fi
 
 # The fuzz harnesses are a project of their own (fuzz/CMakeLists.txt), so they get a compilation
-# database of their own.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+# database of their own. Without origin dependencies, running moc does not first build the
+# libraries a target links.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+    -DCMAKE_AUTOGEN_ORIGIN_DEPENDS=OFF >/dev/null
 cmake -S "$root/fuzz" -B "$build/fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_AUTOGEN_ORIGIN_DEPENDS=OFF >/dev/null
 for database in "$build" "$build/fuzz"; do
     targets=$(ninja -C "$database" -t targets all | sed -n 's/^\([^/:]*_autogen\): phony$/\1/p')
+    [ -n "$targets" ] || continue
     # shellcheck disable=SC2086
-    [ -z "$targets" ] || cmake --build "$database" --parallel "$jobs" --target $targets
+    if ! cmake --build "$database" --parallel "$jobs" --target $targets >"$database/autogen.log" 2>&1; then
+        cat "$database/autogen.log"
+        exit 1
+    fi
 done
 generated=$(date +%s)
 
