@@ -112,11 +112,15 @@ WindowTestCase {
         testCase.window.width = 800
     }
 
-    function cleanup() {
+    function closePopups() {
         if (popupShown()) {
             keyClick(Qt.Key_Escape)
             tryVerify(function () { return !popupShown() }, 5000, "popups closed")
         }
+    }
+
+    function cleanup() {
+        closePopups()
     }
 
     function cleanupTestCase() {
@@ -156,57 +160,71 @@ WindowTestCase {
         compare(valueLabel("Forum API client ID").textFormat, Text.PlainText)
     }
 
-    function test_defaultsShown_data() {
+    // Each chooser: its default shown and checked, its title, notes and options, and a choice stored
+    // at once and shown in the row, the other options unchecked.
+    function test_chooser_data() {
+        var theme = ["Theme", "Restart required to apply the changes.\nMaterial is the only 100% working theme.",
+                     "Classic", "Fusion", "Imagine", "Material", "Universal"]
+        var quality = ["Saved memes quality",
+                       "This setting has been disabled for now.\nBetter quality means bigger file size.\nIt is highly recommended to keep the auto setting.",
+                       "Auto", "Low (compressed)", "Medium", "High (uncompressed)"]
         return [
-            { tag: "theme", tab: "General", row: "Theme (experimental)", value: "Material" },
-            { tag: "memes per push", tab: "Trending", row: "New memes per button push", value: "25 memes" },
-            { tag: "sort", tab: "Trending", row: "Sort by", value: "hot" },
-            { tag: "quality", tab: "Bunker", row: "Meme quality [disabled for now]", value: "Auto" },
-            { tag: "lines", tab: "Copypasta", row: "Max number of lines in previews", value: "10", noOptions: true },
-            { tag: "dark mode", tab: "General", row: "Dark mode", isSwitch: true },
-            { tag: "brightness", tab: "General", row: "Decrease meme brightness in dark mode", isSwitch: true },
+            { tag: "theme", tab: "General", row: "Theme (experimental)", texts: theme, initial: "Material",
+              option: "Fusion", key: "global/theme", value: "Fusion", shown: "Fusion" },
+            { tag: "memes per push", tab: "Trending", row: "New memes per button push", initial: "25 memes",
+              texts: ["New memes per push", "10 memes", "25 memes", "50 memes", "75 memes", "100 memes"],
+              option: "50 memes", key: "trending/number", value: "50", shown: "50 memes" },
+            { tag: "sort", tab: "Trending", row: "Sort by", texts: ["Sort by ...", "controversial", "hot", "new", "top"],
+              initial: "hot", option: "top", key: "trending/sort", value: "top", shown: "top" },
+            { tag: "quality", tab: "Bunker", row: "Meme quality [disabled for now]", texts: quality, initial: "Auto",
+              option: "Low (compressed)", key: "bunker/imgQuality", value: "0", shown: "Low" },
+            { tag: "high quality", tab: "Bunker", row: "Meme quality [disabled for now]", texts: quality,
+              initial: "Auto", option: "High (uncompressed)", key: "bunker/imgQuality", value: "100", shown: "High" },
         ]
     }
 
-    function test_defaultsShown(data) {
+    function test_chooser(data) {
         showTab(data.tab)
-        if (data.isSwitch) {
-            compare(find(swipeView(), data.row).checked, false)
-            return
+        compare(valueLabel(data.row).text, data.initial)
+        var column = openChooser(data.row, Finders.withText(data.texts[0])).parent
+        var texts = []
+        for (var i = 0; i < column.children.length; ++i) {
+            if (column.children[i].text !== undefined)
+                texts.push(column.children[i].text)
         }
-        compare(valueLabel(data.row).text, data.value)
-        if (!data.noOptions)
-            verify(option(data.row, data.value).checked, data.value + " checked")
-    }
-
-    // Stored at once, shown in the row, and shown again by a page made afresh.
-    function test_choiceStored_data() {
-        return [
-            { tag: "theme", tab: "General", row: "Theme (experimental)", option: "Fusion",
-              key: "global/theme", value: "Fusion", shown: "Fusion" },
-            { tag: "memes per push", tab: "Trending", row: "New memes per button push", option: "50 memes",
-              key: "trending/number", value: "50", shown: "50 memes", other: "25 memes" },
-            { tag: "sort", tab: "Trending", row: "Sort by", option: "top", key: "trending/sort", value: "top", shown: "top" },
-            { tag: "quality", tab: "Bunker", row: "Meme quality [disabled for now]", option: "Low (compressed)",
-              key: "bunker/imgQuality", value: "0", shown: "Low" },
-            { tag: "high quality", tab: "Bunker", row: "Meme quality [disabled for now]", option: "High (uncompressed)",
-              key: "bunker/imgQuality", value: "100", shown: "High" },
-        ]
-    }
-
-    function test_choiceStored(data) {
-        showTab(data.tab)
-        var choice = option(data.row, data.option)
+        compare(texts, data.texts)
+        verify(find(column, data.initial).checked, data.initial + " checked")
+        var choice = find(column, data.option)
         mouseClick(choice)
         tryCompare(choice, "visible", false)
         waitForStored(data.key, data.value)
         compare(valueLabel(data.row).text, data.shown)
-        leaveSettings()
-        showTab(data.tab)
-        compare(valueLabel(data.row).text, data.shown)
         verify(option(data.row, data.option).checked)
-        if (data.other)
-            verify(!option(data.row, data.other).checked)
+        verify(!find(column, data.initial).checked, data.initial + " no longer checked")
+    }
+
+    // A page made afresh shows what is stored.
+    function test_freshPageShowsStoredChoices() {
+        if (stack().currentItem.submenu === true)
+            leaveSettings()
+        testCase.part("globalSettings").theme = "Universal"
+        testCase.part("trendingSettings").number = 75
+        testCase.part("trendingSettings").sort = "new"
+        testCase.part("bunkerSettings").imgQuality = 100
+        testCase.part("copypastaSettings").lineNumber = 0
+        var shown = [["General", "Theme (experimental)", "Universal", "Universal"],
+                     ["Trending", "New memes per button push", "75 memes", "75 memes"],
+                     ["Trending", "Sort by", "new", "new"],
+                     ["Bunker", "Meme quality [disabled for now]", "High", "High (uncompressed)"]]
+        for (var i = 0; i < shown.length; ++i) {
+            showTab(shown[i][0])
+            compare(valueLabel(shown[i][1]).text, shown[i][2])
+            verify(option(shown[i][1], shown[i][3]).checked, shown[i][3] + " checked")
+            closePopups()
+        }
+        showTab("Copypasta")
+        compare(valueLabel("Max number of lines in previews").text, "No limit")
+        compare(lineSlider().value, 201)
     }
 
     // Switched on and off again; dark mode off means the system's choice, never the light theme.
@@ -222,6 +240,7 @@ WindowTestCase {
     function test_switchStored(data) {
         showTab("General")
         var toggle = find(swipeView(), data.text)
+        compare(toggle.checked, false)
         mouseClick(toggle)
         compare(toggle.checked, true)
         compare(testCase.window.themeMode, data.modeOn)
@@ -236,6 +255,7 @@ WindowTestCase {
         showTab("Copypasta")
         var slider = lineSlider()
         var popupLabel = slider.parent.children[2]
+        compare(valueLabel("Max number of lines in previews").text, "10")
         compare(popupLabel.text, "10")
         mouseDrag(slider, slider.width / 2, slider.height / 2, slider.width, 0)
         compare(slider.value, 201)
@@ -257,13 +277,6 @@ WindowTestCase {
         // The lines chooser has no option to close it: Escape does.
         keyClick(Qt.Key_Escape)
         tryCompare(slider, "visible", false)
-    }
-
-    function test_storedNoLimitPutsSliderAtEnd() {
-        testCase.part("copypastaSettings").lineNumber = 0
-        showTab("Copypasta")
-        compare(valueLabel("Max number of lines in previews").text, "No limit")
-        compare(lineSlider().value, 201)
     }
 
     function test_tabWidths_data() {
@@ -298,31 +311,6 @@ WindowTestCase {
         showTab("Copypasta")
         compare(view.currentIndex, 3)
         compare(tabBar().currentIndex, 3)
-    }
-
-    function test_chooserTitlesAndNotes_data() {
-        return [
-            { tag: "theme", tab: "General", row: "Theme (experimental)", texts: ["Theme",
-              "Restart required to apply the changes.\nMaterial is the only 100% working theme.",
-              "Classic", "Fusion", "Imagine", "Material", "Universal"] },
-            { tag: "memes per push", tab: "Trending", row: "New memes per button push", texts: ["New memes per push",
-              "10 memes", "25 memes", "50 memes", "75 memes", "100 memes"] },
-            { tag: "sort", tab: "Trending", row: "Sort by", texts: ["Sort by ...", "controversial", "hot", "new", "top"] },
-            { tag: "quality", tab: "Bunker", row: "Meme quality [disabled for now]", texts: ["Saved memes quality",
-              "This setting has been disabled for now.\nBetter quality means bigger file size.\nIt is highly recommended to keep the auto setting.",
-              "Auto", "Low (compressed)", "Medium", "High (uncompressed)"] },
-        ]
-    }
-
-    function test_chooserTitlesAndNotes(data) {
-        showTab(data.tab)
-        var column = openChooser(data.row, Finders.withText(data.texts[0])).parent
-        var texts = []
-        for (var i = 0; i < column.children.length; ++i) {
-            if (column.children[i].text !== undefined)
-                texts.push(column.children[i].text)
-        }
-        compare(texts, data.texts)
     }
 
     name: "SettingsPage"
