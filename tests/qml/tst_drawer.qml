@@ -23,39 +23,30 @@ WindowTestCase {
         tryCompare(testCase.part("drawer"), "width", Math.min(400, 1.5 * data.width))
     }
 
-    function test_choosingCurrentEntryOnlyClosesDrawer_data() {
-        return [
-            { tag: "Trending memes", before: "", entry: "Trending memes", index: 0, depth: 1 },
-            { tag: "Meme bunker", before: "Meme bunker", entry: "Meme bunker", index: 1, depth: 2 },
-            { tag: "Copypasta", before: "Copypasta", entry: "Copypasta", index: 2, depth: 2 },
-        ]
-    }
-
-    function test_choosingCurrentEntryOnlyClosesDrawer(data) {
-        testCase.openWindowWithFeed()
-        var stack = testCase.part("stack")
-        if (data.before !== "")
-            testCase.chooseDrawerEntry(data.before)
-        var page = stack.currentItem
-        testServer.clearRequests()
-        testCase.chooseDrawerEntry(data.entry)
-        compare(stack.currentItem, page, "the page is not recreated")
-        compare(stack.depth, data.depth)
-        compare(testCase.part("navContent").currentIndex, data.index)
-        compare(testCase.listingRequests(), [])
-    }
-
-    function test_drawerEntriesSwapThePageAboveTheFeed() {
+    // Each entry puts its page above the feed, replacing the one there; choosing the current entry
+    // only closes the drawer: no new page, no request.
+    function test_drawerEntries() {
         testCase.openWindowWithFeed()
         var stack = testCase.part("stack")
         var feed = stack.currentItem
-        testCase.chooseDrawerEntry("Meme bunker")
-        compare(stack.depth, 2)
-        testCase.chooseDrawerEntry("Copypasta")
-        compare(stack.depth, 2, "the bunker page was replaced, not stacked")
-        compare(testCase.part("navContent").currentIndex, 2)
-        testCase.chooseDrawerEntry("Trending memes")
-        compare(stack.depth, 1)
+        var steps = [
+            { entry: "Trending memes", index: 0, depth: 1, same: true },
+            { entry: "Meme bunker", index: 1, depth: 2, same: false },
+            { entry: "Meme bunker", index: 1, depth: 2, same: true },
+            { entry: "Copypasta", index: 2, depth: 2, same: false },
+            { entry: "Copypasta", index: 2, depth: 2, same: true },
+            { entry: "Trending memes", index: 0, depth: 1, same: false },
+        ]
+        for (var i = 0; i < steps.length; ++i) {
+            var page = stack.currentItem
+            testServer.clearRequests()
+            testCase.chooseDrawerEntry(steps[i].entry)
+            var step = "step " + i + ", " + steps[i].entry
+            compare(stack.currentItem === page, steps[i].same, step)
+            compare(stack.depth, steps[i].depth, step)
+            compare(testCase.part("navContent").currentIndex, steps[i].index, step)
+            compare(testCase.listingRequests(), [], step)
+        }
         compare(stack.currentItem, feed, "back on the same feed page")
     }
 
