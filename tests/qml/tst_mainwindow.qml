@@ -8,34 +8,26 @@ import "finders.js" as Finders
 WindowTestCase {
     id: testCase
 
+    // The toolbar's refresh button where the window is wide enough, else the menu item; neither
+    // outside the feed.
     function test_refreshOfferedOnlyWhereItFits_data() {
         return [
-            { tag: "500 wide counts as narrow", width: 500, button: false },
-            { tag: "501 wide", width: 501, button: true },
+            { tag: "500 wide counts as narrow", width: 500, bunker: false, button: false, menuItem: true },
+            { tag: "501 wide", width: 501, bunker: false, button: true, menuItem: false },
+            { tag: "narrow, bunker page", width: 400, bunker: true, button: false, menuItem: false },
+            { tag: "wide, bunker page", width: 800, bunker: true, button: false, menuItem: false },
         ]
     }
 
     function test_refreshOfferedOnlyWhereItFits(data) {
         testCase.openWindowWithFeed(data.width)
+        if (data.bunker)
+            testCase.chooseDrawerEntry("Meme bunker")
         compare(testCase.part("refreshButton").visible, data.button)
-        var item = testCase.menuItem("Refresh")
-        compare(item.height === 0, data.button, "menu item height " + item.height)
-    }
-
-    function test_refreshNotOfferedOutsideTheFeed_data() {
-        return [
-            { tag: "narrow", width: 400 },
-            { tag: "wide", width: 800 },
-        ]
-    }
-
-    function test_refreshNotOfferedOutsideTheFeed(data) {
-        testCase.openWindowWithFeed(data.width)
-        testCase.chooseDrawerEntry("Meme bunker")
-        compare(testCase.part("refreshButton").visible, false)
         mouseClick(testCase.part("moreButton"))
         tryCompare(testCase.part("menu"), "opened", true)
-        compare(testCase.menuItem("Refresh").height, 0)
+        var height = testCase.menuItem("Refresh").height
+        compare(height > 0, data.menuItem, "menu item height " + height)
     }
 
     // Both start a new feed page; only the button turns.
@@ -67,33 +59,19 @@ WindowTestCase {
         compare(testCase.listingRequests(), ["/r/dankmemes/hot.json?after=&limit=25"])
     }
 
-    function test_settingsMenuItemPushesPageAndTurnsToolbarTeal() {
+    // The Settings page is a sub-page, as any page declaring submenu: true: a teal toolbar with a back
+    // button, no refresh, no menu, no drawer, until back pops it.
+    function test_settingsIsASubPage() {
         testCase.openWindowWithFeed(800)
         var stack = testCase.part("stack")
         var toolbar = testCase.part("toolbar")
         var feed = stack.currentItem
         testCase.chooseFromMenu("Settings")
         compare(stack.depth, 2)
-        verify(stack.currentItem !== feed)
+        compare(stack.currentItem.submenu, true)
         compare(toolbar.state, "teal")
         compare(String(toolbar.Material.background), String(Material.color(Material.Teal)))
         compare(toolbar.Material.elevation, 0)
-    }
-
-    // Any page declaring submenu: true is a sub-page, the Settings page among them; this one
-    // enters as the "Settings" menu item makes a page enter.
-    function openSubPage() {
-        testCase.part("toolbar").state = "teal"
-        testCase.part("stack").push("qrc:/Settings.qml", StackView.Immediate)
-        compare(testCase.part("stack").currentItem.submenu, true)
-    }
-
-    function test_subPageRules() {
-        testCase.openWindowWithFeed(800)
-        var stack = testCase.part("stack")
-        var toolbar = testCase.part("toolbar")
-        var feed = stack.currentItem
-        testCase.openSubPage()
         compare(String(testCase.part("navigationButton").icon.source), "qrc:/icons/back.svg")
         compare(testCase.part("refreshButton").opacity, 0)
         compare(testCase.part("moreButton").opacity, 0)
@@ -132,7 +110,7 @@ WindowTestCase {
 
     function test_closeRequestOnSubPageClosesOffAndroid() {
         testCase.openWindowWithFeed()
-        testCase.openSubPage()
+        testCase.chooseFromMenu("Settings")
         verify(Qt.platform.os !== "android")
         testCase.window.close()
         tryCompare(testCase.window, "visible", false)
@@ -164,22 +142,33 @@ WindowTestCase {
         ]
     }
 
+    // The About page shows the window's version, centred and on one line however long; it is no
+    // page of the stack, and Escape, its Close button or a press outside closes it.
     function test_aboutDialogOpensAndCloses(data) {
         testCase.openWindowWithFeed()
         var dialog = testCase.part("aboutDialog")
         testCase.chooseFromMenu("About")
         tryCompare(dialog, "opened", true)
+        compare(testCase.part("stack").depth, 1)
+        var label = Finders.findItem(dialog.contentItem, function (item) {
+            return typeof item.text === "string" && item.text.indexOf("Jest crate version ") === 0
+        })
+        compare(label.text, "Jest crate version 1.0.1")
+        compare(label.horizontalAlignment, Text.AlignHCenter)
+        testCase.window.version = "1.0.1 built from a rather long and descriptive source revision name"
+        compare(label.text, "Jest crate version " + testCase.window.version)
+        tryVerify(function () { return label.contentWidth > label.width }, 5000, "text wider than the label")
+        compare(label.lineCount, 1)
+
         // Escape is a shortcut, and shortcuts go to the focused window only.
         testCase.window.requestActivate()
         tryCompare(testCase.window, "active", true)
-        compare(testCase.part("stack").depth, 1, "the About page is no page of the stack")
-        if (data.tag === "Escape") {
+        if (data.tag === "Escape")
             testHelper.keyClick(testCase.window, Qt.Key_Escape)
-        } else if (data.tag === "Close button") {
+        else if (data.tag === "Close button")
             mouseClick(Finders.findItem(dialog.footer, Finders.withText("Close")))
-        } else {
+        else
             mouseClick(testCase.window.contentItem, 5, testCase.window.contentItem.height - 5)
-        }
         tryCompare(dialog, "visible", false)
     }
 
