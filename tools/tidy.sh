@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs clang-tidy's bugprone and performance checks (.clang-tidy at the root) over the project's
-# own C++: src/, tests/, tools/, bench/ and fuzz/. Configures ./build-tidy and generates only the
-# moc and resource files the sources include; nothing is compiled. Prints every finding and fails
-# when there is one. Prints how many files it checked and how long the run took.
+# own C++: src/, tests/, tools/, bench/ and fuzz/, and qmllint over its QML documents. Configures
+# ./build-tidy and generates only the moc and resource files the sources include; nothing is
+# compiled. Prints every finding and fails when there is one. Prints how many files it checked
+# and how long the run took.
 #
 #   sh tools/tidy.sh
 set -eu
@@ -76,15 +77,31 @@ escape=$(printf '\033')
 sed -e "s/$escape\[[0-9;]*m//g" -e 's|/[^/.][^/]*/\.\./|/|g' "$raw" >"$log"
 
 # Everything but run-clang-tidy's command lines and clang-tidy's count of what it left out.
-grep -v -E "^(clang-tidy(-[0-9]+)? |[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$)" "$log" || true
+chatter="^(clang-tidy(-[0-9]+)? |[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$)"
+grep -v -E "$chatter" "$log" || true
 
-checked=$( (sources "$build" "^$root_pattern/(src|tests|tools|bench)/"; sources "$build/fuzz" "^$root_pattern/fuzz/") | wc -l)
+checked=$( (sources "$build" "^$root_pattern/(src|tests|tools|bench)/"
+    sources "$build/fuzz" "^$root_pattern/fuzz/") | wc -l)
 # A header's finding shows once for every file that includes it: count each place once.
 findings=$(grep -E '^/.*:[0-9]+:[0-9]+: (warning|error):' "$log" | sort -u | wc -l)
-echo "clang-tidy: $checked files checked, $findings findings" \
-    "(moc generation $((generated - started)) s, clang-tidy $((finished - generated)) s, total $((finished - started)) s)"
+
+# Qt 5's qmllint checks the syntax. The start-up test's broken.qml fails it on purpose.
+documents=$(cd "$root" && find qml tests bench tools \( -name '*.qml' -o -name '*.js' \) |
+    grep -v '^tests/probe/broken\.qml$' | sort)
+linted=0
+lint_failures=0
+for document in $documents; do
+    linted=$((linted + 1))
+    qmllint "$root/$document" || lint_failures=$((lint_failures + 1))
+done
+linted_at=$(date +%s)
+
+echo "clang-tidy: $checked files checked, $findings findings;" \
+    "qmllint: $linted documents checked, $lint_failures failed"
+echo "moc generation $((generated - started)) s, clang-tidy $((finished - generated)) s," \
+    "qmllint $((linted_at - finished)) s, total $((linted_at - started)) s"
 if [ "$status" -ne 0 ]; then
     echo "clang-tidy could not check every file (exit status $status); see $raw" >&2
     exit 1
 fi
-[ "$findings" -eq 0 ]
+[ "$findings" -eq 0 ] && [ "$lint_failures" -eq 0 ]
