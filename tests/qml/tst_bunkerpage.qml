@@ -75,12 +75,6 @@ WindowTestCase {
         return standalonePage
     }
 
-    function test_emptyBunker() {
-        compare(openBunker().count, 0)
-        compare(Finders.cardsOf(page()).length, 0)
-        compare(testCase.memeCounterText(), "0")
-    }
-
     // A rejected form stays open with its messages, downloads nothing, and goes through once fixed.
     function test_validation_data() {
         var picture = testServer.url + "/img/still.png"
@@ -109,8 +103,12 @@ WindowTestCase {
         compare(cardTitles(), [title])
     }
 
+    // From an empty bunker, each save goes on top and raises the counter. The card's picture loads
+    // from a real file URL, while sharing gets the bare path.
     function test_successfulSaveGoesOnTop() {
-        openBunker()
+        compare(openBunker().count, 0)
+        compare(Finders.cardsOf(page()).length, 0)
+        compare(testCase.memeCounterText(), "0")
         saveMeme("Older")
         saveMeme("Newer")
         compare(cardTitles(), ["Newer", "Older"])
@@ -123,6 +121,15 @@ WindowTestCase {
         }, 5000, "the cards 30 apart")
         compare(imageFiles().length, 2)
         compare(testCase.memeCounterText(), "2")
+
+        var card = Finders.cardsOf(page())[0]
+        var path = page().model.get(0).path
+        compare(path, testHelper.bunkerPath() + page().model.get(0).uuid + ".png")
+        verify(testHelper.fileExists(path), path)
+        verify(card.url.indexOf("file:///") === 0, card.url)
+        compare(decodeURIComponent(card.url.slice("file://".length)), path)
+        mouseClick(Finders.buttonOf(card, "SHARE"))
+        compare(shareRecorder.paths, [path])
     }
 
     function test_failedSaveShowsError() {
@@ -137,20 +144,6 @@ WindowTestCase {
         keyClick(Qt.Key_Escape)
         tryCompare(message, "visible", false)
         verify(!form.visible)
-    }
-
-    // The card's picture loads from a real file URL, while sharing gets the bare path.
-    function test_savedPictureShownAndShared() {
-        openBunker()
-        saveMeme("Local picture")
-        var card = Finders.cardsOf(page())[0]
-        var path = page().model.get(0).path
-        compare(path, testHelper.bunkerPath() + imageFiles()[0])
-        testCase.waitForPicture(card)
-        verify(card.url.indexOf("file:///") === 0, card.url)
-        compare(decodeURIComponent(card.url.slice("file://".length)), path)
-        mouseClick(Finders.buttonOf(card, "SHARE"))
-        compare(shareRecorder.paths, [path])
     }
 
     function test_fileUrl_data() {
