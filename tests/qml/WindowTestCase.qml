@@ -91,19 +91,6 @@ TestCase {
         return found
     }
 
-    // Keys of the memes in the bunker, so a test can tell which one a save added.
-    function bunkerKeys() {
-        return JSON.parse(windowTestCase.part("bunker").load()).map(function (meme) { return meme.uuid })
-    }
-
-    function memeAddedSince(keysBefore) {
-        var added = JSON.parse(windowTestCase.part("bunker").load()).filter(function (meme) {
-            return keysBefore.indexOf(meme.uuid) < 0
-        })
-        compare(added.length, 1, "one meme added")
-        return added[0]
-    }
-
     function menuItem(text) {
         var menu = windowTestCase.part("menu")
         for (var i = 0; i < menu.count; ++i) {
@@ -121,13 +108,9 @@ TestCase {
         tryCompare(menu, "visible", false)
     }
 
-    function openDrawer() {
+    function chooseDrawerEntry(title) {
         mouseClick(windowTestCase.part("navigationButton"))
         tryCompare(windowTestCase.part("drawer"), "opened", true)
-    }
-
-    function chooseDrawerEntry(title) {
-        windowTestCase.openDrawer()
         var entry = Finders.findItem(windowTestCase.part("navContent").contentItem, Finders.withText(title))
         verify(entry !== null, title)
         mouseClick(entry)
