@@ -11,7 +11,6 @@
 #ifdef Q_OS_LINUX
 #include <sched.h>
 #include <sys/mount.h>
-#endif
 
 #include <cerrno>
 #include <cstring>
@@ -49,51 +48,30 @@ private:
     QString iniPath() const { return dataPath + QStringLiteral("/settings/settings.ini"); }
     QString copypastaDir() const { return QFileInfo(CopyPasta::store().fileName()).absolutePath(); }
 
-    // Mounts a small tmpfs on `path`; false, with the reason in mountError, where this process may
-    // not mount (that needs root or CAP_SYS_ADMIN).
-    bool mountTmpfs(const QString &path, const QByteArray &options)
+    // Mounts a small tmpfs on `path`, in a mount namespace of this thread's own (made at first use):
+    // its mounts vanish with the process, even when a test fails halfway, and nobody else sees them.
+    // Every file operation runs on this thread. False, with the reason, where this process may not
+    // mount (that needs root or CAP_SYS_ADMIN).
+    bool mountTmpfs(const QString &path, Condition condition)
     {
-#ifdef Q_OS_LINUX
-        if (!namespaceReady) {
-            // Mounts in a namespace of this thread's own vanish with the process, even when a test
-            // fails halfway, and nobody else sees them. Every file operation runs on this thread.
-            if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-                mountError = QString::fromLocal8Bit(std::strerror(errno));
-                return false;
-            }
-            namespaceReady = true;
-        }
-        if (!QDir().mkpath(path)
+        const QByteArray options = condition == Condition::NoInodesLeft ? "size=256k,nr_inodes=16" : "size=256k";
+        if ((!namespaceReady
+                && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
+            || !QDir().mkpath(path)
             || mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData())
                 != 0) {
             mountError = QString::fromLocal8Bit(std::strerror(errno));
             return false;
         }
+        namespaceReady = true;
         mounted.append(path);
         return true;
-#else
-        Q_UNUSED(path)
-        Q_UNUSED(options)
-        mountError = QStringLiteral("not Linux");
-        return false;
-#endif
     }
 
     static bool setReadOnly(const QString &path, bool readOnly)
     {
-#ifdef Q_OS_LINUX
         const unsigned long flags = MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
         return mount(nullptr, QFile::encodeName(path).constData(), nullptr, flags, nullptr) == 0;
-#else
-        Q_UNUSED(path)
-        Q_UNUSED(readOnly)
-        return false;
-#endif
-    }
-
-    static QByteArray mountOptions(Condition condition)
-    {
-        return condition == Condition::NoInodesLeft ? "size=256k,nr_inodes=16" : "size=256k";
     }
 
     // Brings the file system under `folder` into the condition; `restore` undoes it.
@@ -162,12 +140,10 @@ private slots:
 
     void cleanup()
     {
-#ifdef Q_OS_LINUX
         while (!mounted.isEmpty()) {
             const QByteArray path = QFile::encodeName(mounted.takeLast());
             QVERIFY2(umount2(path.constData(), MNT_DETACH) == 0, std::strerror(errno));
         }
-#endif
         QVERIFY(QDir(bunkerDir()).removeRecursively());
         QFile::remove(iniPath());
         // The process-wide store keeps what it parsed last; let it forget the unmounted file.
@@ -196,7 +172,7 @@ private slots:
         QFETCH(Condition, condition);
         QFETCH(bool, wholeDataFolder);
         const QString mountPoint = wholeDataFolder ? dataPath : bunkerDir();
-        if (!mountTmpfs(mountPoint, mountOptions(condition)))
+        if (!mountTmpfs(mountPoint, condition))
             QSKIP(qPrintable("Cannot mount a small tmpfs here (" + mountError + "); needs root or CAP_SYS_ADMIN"));
 
         Bunker bunker;
@@ -256,7 +232,7 @@ private slots:
     void copypastasKept()
     {
         QFETCH(Condition, condition);
-        if (!mountTmpfs(copypastaDir(), mountOptions(condition)))
+        if (!mountTmpfs(copypastaDir(), condition))
             QSKIP(qPrintable("Cannot mount a small tmpfs here (" + mountError + "); needs root or CAP_SYS_ADMIN"));
         CopyPasta::store().sync();
 
@@ -289,5 +265,7 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestFullDisk)
-
 #include "tst_fulldisk.moc"
+#else
+QTEST_NOOP_MAIN // mounting a small file system needs Linux
+#endif
