@@ -1,11 +1,8 @@
-#include "bunker.h"
-#include "copypasta.h"
 #include "objectlistmodel.h"
 #include "startup.h"
+#include "testfiles.h"
 
 #include <QDirIterator>
-#include <QSettings>
-#include <QtTest>
 
 // Proves where each of the three settings stores lives by watching which files appear in the
 // temporary data and config folders that the test runner provides.
@@ -20,12 +17,6 @@ class TestSettingsStores : public QObject {
             files << QDir(root).relativeFilePath(it.next());
         files.sort();
         return files;
-    }
-
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QString dataHome;
@@ -80,7 +71,7 @@ private slots:
         }
         QCOMPARE(filesUnder(configHome), QStringList { QStringLiteral("jestcrate.app/Jest Crate.conf") });
         QCOMPARE(filesUnder(dataHome), QStringList());
-        const QByteArray text = contents(expected);
+        const QByteArray text = TestFiles::read(expected);
         QVERIFY2(text.contains("[global]\ntheme=Universal\n"), text.constData());
         QVERIFY2(text.contains("[trending]\nnumber=50\n"), text.constData());
     }
@@ -103,10 +94,10 @@ private slots:
             (QStringList {
                 QStringLiteral("Jest Crate/settings/settings.ini"), QStringLiteral("settings/settings.ini") }));
         QCOMPARE(filesUnder(configHome), QStringList());
-        const QByteArray bunkerText = contents(dataHome + QStringLiteral("/Jest Crate/settings/settings.ini"));
+        const QByteArray bunkerText = TestFiles::read(dataHome + QStringLiteral("/Jest Crate/settings/settings.ini"));
         QVERIFY2(bunkerText.contains("[global]\nmemeCount=0\n"), bunkerText.constData());
         QVERIFY2(!bunkerText.contains("copypasta"), bunkerText.constData());
-        const QByteArray text = contents(copypastaFile);
+        const QByteArray text = TestFiles::read(copypastaFile);
         QVERIFY2(text.contains("[copypasta]\n"), text.constData());
         QVERIFY2(text.contains("copypastas\\1\\title=title\n"), text.constData());
         QVERIFY2(!text.contains("memeCount"), text.constData());
