@@ -345,7 +345,6 @@ private slots:
             QCOMPARE(request.method + ' ' + request.target, grant.toUtf8());
             QCOMPARE(request.headers.value("authorization"), "Basic " + QByteArray("good-client:").toBase64());
             QCOMPARE(request.headers.value("content-type"), QByteArray("application/x-www-form-urlencoded"));
-            QCOMPARE(request.headers.value("user-agent"), Reddit::userAgent().toUtf8());
             const QUrlQuery form(QString::fromUtf8(request.body));
             QCOMPARE(form.queryItems().size(), 2);
             QVERIFY(request.body.startsWith("grant_type=https%3A%2F%2Foauth.reddit.com%2Fgrants%2Finstalled_client&"));
