@@ -62,12 +62,12 @@ int main(int argc, char *argv[])
             clock.start();
             for (int i = 0; i < iterations; ++i)
                 json = bunker.load();
-            programTimes.append(clock.nsecsElapsed() / 1e6 / iterations);
+            programTimes.append(Bench::milliseconds(clock.nsecsElapsed()) / iterations);
             clock.start();
             std::size_t read = 0;
             for (int i = 0; i < iterations; ++i)
                 read = readAllRecords(bunkerPath.toStdString());
-            floorTimes.append(clock.nsecsElapsed() / 1e6 / iterations);
+            floorTimes.append(Bench::milliseconds(clock.nsecsElapsed()) / iterations);
             if (read != std::size_t(count) || json.count(QStringLiteral("\"uuid\"")) != count) {
                 std::fprintf(stderr, "expected %d memes\n", count);
                 return 1;

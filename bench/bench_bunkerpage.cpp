@@ -40,11 +40,11 @@ double pageFrameMs(const Bench::Profile &profile, const QString &origin, double 
         return -1;
     }
     if (pushCallMs)
-        *pushCallMs = run.values.value(QStringLiteral("push_call_ns")) / 1e6;
+        *pushCallMs = Bench::milliseconds(run.values.value(QStringLiteral("push_call_ns")));
     if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
         std::fprintf(stderr, "%s\nrows %lld\n", qPrintable(run.errorOutput.right(2000)),
             static_cast<long long>(run.values.value(QStringLiteral("page_rows"))));
-    return run.values.value(QStringLiteral("page_frame_ns")) / 1e6;
+    return Bench::milliseconds(run.values.value(QStringLiteral("page_frame_ns")));
 }
 } // namespace
 

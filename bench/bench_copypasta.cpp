@@ -69,18 +69,18 @@ int measure(int runs)
     for (int run = 0; run < runs; ++run) {
         clock.start();
         CopyPasta::add(QStringLiteral("Added copypasta"), textOf(-1));
-        addTimes.append(clock.nsecsElapsed() / 1e6);
+        addTimes.append(Bench::milliseconds(clock.nsecsElapsed()));
 
         const int row = model.rowCount() / 2;
         QObject *item = model.data(model.index(row), ObjectListModel::ItemRole).value<QObject *>();
         clock.start();
         CopyPasta::remove(item, row);
-        removeTimes.append(clock.nsecsElapsed() / 1e6);
+        removeTimes.append(Bench::milliseconds(clock.nsecsElapsed()));
 
         const QByteArray bytes(int(QFileInfo(store.fileName()).size()), 'x');
         clock.start();
         atomicWrite(floorPath, bytes);
-        floorTimes.append(clock.nsecsElapsed() / 1e6);
+        floorTimes.append(Bench::milliseconds(clock.nsecsElapsed()));
     }
     if (model.rowCount() != storedCount) {
         std::fprintf(stderr, "expected %d copypastas, the model has %d\n", storedCount, model.rowCount());

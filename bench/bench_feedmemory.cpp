@@ -77,8 +77,8 @@ bool feedMemory(const QString &server, const QString &folder, double &residentMi
             static_cast<long long>(run.values.value(QStringLiteral("cards"))), qPrintable(run.errorOutput));
         return false;
     }
-    residentMib = run.values.value(QStringLiteral("rss_kib")) / 1024.0;
-    peakMib = run.values.value(QStringLiteral("hwm_kib")) / 1024.0;
+    residentMib = double(run.values.value(QStringLiteral("rss_kib"))) / 1024;
+    peakMib = double(run.values.value(QStringLiteral("hwm_kib"))) / 1024;
     return true;
 }
 } // namespace

@@ -12,7 +12,7 @@
 // Cold: QML_DISABLE_DISK_CACHE=1, which also leaves the ahead-of-time compiled documents unused.
 // Needs a display: run under xvfb-run.
 namespace {
-double firstFrameMs(const QString &program, const QStringList &arguments, QProcessEnvironment environment,
+double firstFrameMs(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
     const QString &cache, bool cold, const QString &origin)
 {
     Bench::Profile profile;
@@ -28,7 +28,7 @@ double firstFrameMs(const QString &program, const QStringList &arguments, QProce
         std::fprintf(stderr, "%s failed:\n%s\n", qPrintable(program), qPrintable(run.errorOutput));
         return -1;
     }
-    return (run.values.value(QStringLiteral("first_frame_ns")) - run.startedAtNs) / 1e6;
+    return Bench::milliseconds(run.values.value(QStringLiteral("first_frame_ns")) - run.startedAtNs);
 }
 } // namespace
 

@@ -76,7 +76,7 @@ QString Bench::Profile::appDataPath() const
 {
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path() + QStringLiteral("/data")));
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QString path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     qputenv("XDG_DATA_HOME", saved);
     return path;
 }

@@ -12,6 +12,10 @@
 // program, and running a launcher that reports "name value" lines on its standard output.
 namespace Bench {
 double median(QVector<double> values);
+inline double milliseconds(qint64 nanoseconds)
+{
+    return double(nanoseconds) / 1e6;
+}
 
 // One line of figures: the program's median, the floor's median and their ratio.
 void printComparison(const QString &what, const QString &unit, const QVector<double> &program,
