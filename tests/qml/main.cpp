@@ -56,7 +56,10 @@ void installPageRoutes(TestHttpServer &server)
     };
     for (const auto &body : bodies) {
         const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
-        server.route(body.first, [response](const TestHttpServer::Request &) { return response; });
+        // Copied: the route answers every request with it.
+        server.route(body.first, [response](const TestHttpServer::Request &) {
+            return response; // NOLINT(performance-no-automatic-move)
+        });
     }
     // Decompression bombs, built when asked for: each takes hundreds of megabytes once decoded.
     server.route("/img/hostile/png20000x20000", [](const TestHttpServer::Request &) {
