@@ -182,10 +182,15 @@ void appendMeme(QByteArray &json, const MemeRecord &record, const QString &bunke
 }
 } // namespace
 
+QString Bunker::settingsPath()
+{
+    return appDataLocation() + QStringLiteral("/settings/settings.ini");
+}
+
 Bunker::Bunker(QObject *parent)
     : QObject(parent)
     , bunkerPath(appDataLocation() + QStringLiteral("/bunker/"))
-    , settings(appDataLocation() + QStringLiteral("/settings/settings.ini"), QSettings::IniFormat)
+    , settings(settingsPath(), QSettings::IniFormat)
 {
     NetworkPolicy::apply(manager, NetworkPolicy::defaultTransferTimeoutMs);
     connect(&manager, &QNetworkAccessManager::finished, this, &Bunker::onDownloadFinished);

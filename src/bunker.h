@@ -28,6 +28,9 @@ public:
 
     QString getMemeCount();
 
+    // The bunker settings file, which holds the saved-meme counter.
+    static QString settingsPath();
+
     // Tests shorten the stall timeout and the size cap instead of waiting for the real ones.
     void setTransferTimeout(int milliseconds);
     void setMaxDownloadSize(qint64 bytes);

@@ -8,6 +8,8 @@
 #include "reddit.h"
 #include "sharemanager.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -23,6 +25,19 @@ void Startup::setIdentity(QCoreApplication &application)
 {
     application.setOrganizationDomain(QString::fromLatin1(organizationDomain));
     application.setApplicationName(QString::fromLatin1(applicationName));
+}
+
+// A process killed between creating a settings lock file and writing its owner into it leaves an
+// empty lock, which QLockFile takes for stale only once it is 30 s old: until then every settings
+// write of the next start would wait. A lock that names its owner is left to QLockFile, which
+// knows whether that process still runs.
+void Startup::releaseOrphanedLocks()
+{
+    for (const QString &store : { QSettings().fileName(), Bunker::settingsPath(), CopyPasta::store().fileName() }) {
+        const QFileInfo lock(store + QStringLiteral(".lock"));
+        if (lock.isFile() && lock.size() == 0)
+            QFile::remove(lock.filePath());
+    }
 }
 
 void Startup::registerTypes()
@@ -45,6 +60,7 @@ int Startup::run(int argc, char **argv, const QString &mainDocument)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication application(argc, argv);
     setIdentity(application);
+    releaseOrphanedLocks();
     // Installed before anything slow happens: a signal that arrives while the document loads is
     // held until the event loop runs and then ends it normally, instead of killing the process.
     QuitOnSignal quitOnSignal;

@@ -13,6 +13,8 @@ extern const char *const applicationName;
 
 void setIdentity(QCoreApplication &application);
 void registerTypes();
+// Removes the settings lock files that a killed process left without an owner; needs the identity.
+void releaseOrphanedLocks();
 // Has the engine fetch pictures through a manager that refuses decompression bombs.
 void guardPictures(QQmlEngine &engine);
 

@@ -3,6 +3,7 @@
 #include "testfiles.h"
 
 #include <QDirIterator>
+#include <QLockFile>
 
 // Proves where each of the three settings stores lives by watching which files appear in the
 // temporary data and config folders that the test runner provides.
@@ -101,6 +102,39 @@ private slots:
         QVERIFY2(text.contains("[copypasta]\n"), text.constData());
         QVERIFY2(text.contains("copypastas\\1\\title=title\n"), text.constData());
         QVERIFY2(!text.contains("memeCount"), text.constData());
+    }
+
+    void orphanedLocks_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<bool>("owned");
+        const char *const names[] = { "default", "bunker", "copypasta" };
+        for (int store = 0; store < 3; ++store) {
+            QTest::addRow("%sEmpty", names[store]) << store << false;
+            QTest::addRow("%sOwnedByLiveProcess", names[store]) << store << true;
+        }
+    }
+
+    // An empty lock left by a killed process would hold every write of the store up for 30 s; a
+    // lock whose owner runs must stay, or two processes would write the store at once.
+    void orphanedLocks()
+    {
+        QFETCH(int, store);
+        QFETCH(bool, owned);
+        const QString lockPath
+            = QStringList { QSettings().fileName(), Bunker::settingsPath(), CopyPasta::store().fileName() }.at(store)
+            + QStringLiteral(".lock");
+        QVERIFY(QDir().mkpath(QFileInfo(lockPath).absolutePath()));
+        QLockFile owner(lockPath);
+        if (owned)
+            QVERIFY(owner.tryLock(0));
+        else
+            QVERIFY(TestFiles::write(lockPath, QByteArray()));
+
+        Startup::releaseOrphanedLocks();
+        QCOMPARE(QFileInfo::exists(lockPath), owned);
+        QLockFile writer(lockPath);
+        QCOMPARE(writer.tryLock(0), !owned);
     }
 };
 
