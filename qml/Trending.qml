@@ -53,8 +53,7 @@ ListView {
     function saveShownPicture(card) {
         var picture = card.memeImg
         var title = card.title
-        // Nothing to keep until the picture is there, and nothing at all when it failed.
-        if (picture === null || picture.status !== Image.Ready)
+        if (picture === null)
             return
         // The grab result only lives during the callback, so the image is handed over there.
         picture.grabToImage(function (result) {
