@@ -25,7 +25,7 @@ QByteArray entry(const QByteArray &id, const QByteArray &anchors)
 QJsonArray posts(const QJsonObject &listing)
 {
     QJsonArray rows;
-    for (const QJsonValue &child : listing.value("data").toObject().value("children").toArray()) {
+    for (const QJsonValue child : listing.value("data").toObject().value("children").toArray()) {
         const QJsonObject data = child.toObject().value("data").toObject();
         rows.append(
             QJsonArray { data.value("name").isUndefined() ? QJsonValue() : data.value("name"), data.value("title"),
@@ -61,7 +61,7 @@ private:
         if (text.isEmpty())
             return QJsonObject();
         QJsonParseError error;
-        const QJsonObject listing = QJsonDocument::fromJson(text, &error).object();
+        QJsonObject listing = QJsonDocument::fromJson(text, &error).object();
         [&] {
             QCOMPARE(error.error, QJsonParseError::NoError);
             QCOMPARE(listing.value("kind").toString(), QStringLiteral("Listing"));

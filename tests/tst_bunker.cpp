@@ -187,7 +187,7 @@ private slots:
         QTRY_COMPARE(saved.count(), 2);
         QVERIFY(saved.at(0).at(0).toBool() && saved.at(1).at(0).toBool());
         QMap<QString, QString> titleBySuffix;
-        for (const QJsonValue &meme : listed(bunker))
+        for (const QJsonValue meme : listed(bunker))
             titleBySuffix.insert(QFileInfo(meme["source"].toString()).suffix(), meme["title"].toString());
         QCOMPARE(titleBySuffix, (QMap<QString, QString> { { "png", "A" }, { "gif", "B" } }));
     }

@@ -102,7 +102,7 @@ private slots:
         const bool saved = downloadOutcome(bunker, "hostile", server.url() + QString::fromLatin1(path));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QStringLiteral("took %1 ms").arg(timer.elapsed())));
         // A decoded 20000x20000 picture alone would take 1.6 GB.
-        QVERIFY2(peakResidentKiB() - peakBefore < 200 * 1024,
+        QVERIFY2(peakResidentKiB() - peakBefore < 200L * 1024,
             qPrintable(QStringLiteral("peak grew by %1 KiB").arg(peakResidentKiB() - peakBefore)));
         QCOMPARE(saved, kept);
         QCOMPARE(changed.count(), kept ? 1 : 0);

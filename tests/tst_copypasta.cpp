@@ -203,14 +203,14 @@ private slots:
         DebugCapture capture;
         CopyPasta::remove(modelItem(0), 0);
 
+        const char *const keyList = "(\"copypasta/copypastas/1/cptext\", \"copypasta/copypastas/1/title\", "
+                                    "\"copypasta/copypastas/2/cptext\", \"copypasta/copypastas/2/title\", "
+                                    "\"copypasta/copypastas/size\")";
         QCOMPARE(capture.lines(),
             QStringList({ "index  0  | title  QVariant(QString, \"A\")  | cptext  QVariant(Invalid)",
                 "index  0  | title  QVariant(Invalid)  | cptext  QVariant(QString, \"b\")",
                 "index  0  | title  QVariant(QString, \"R\")  | cptext  QVariant(QString, \"r\")", "NEW LIST: \"A\"",
-                "NEW LIST: \"\"",
-                "(\"copypasta/copypastas/1/cptext\", \"copypasta/copypastas/1/title\", "
-                "\"copypasta/copypastas/2/cptext\", \"copypasta/copypastas/2/title\", "
-                "\"copypasta/copypastas/size\")" }));
+                "NEW LIST: \"\"", keyList }));
         QCOMPARE(storedKeys(), keysFor(2));
         QCOMPARE(modelEntries(), QStringList({ "=b", "A=" }));
     }

@@ -36,8 +36,7 @@ private slots:
                                      "Me &amp; the rubber duck at 3 AM" }
                               << QJsonValue("t3_demo2");
         QTest::newRow("atomFallback")
-            << true
-            << QStringList { "/r/dankmemes/hot.json?after=&limit=25", "/r/dankmemes/hot/.rss?after=&limit=25" }
+            << true << QStringList { "/r/dankmemes/hot.json?after=&limit=25", "/r/dankmemes/hot/.rss?after=&limit=25" }
             << QStringList { "It compiled on the first try", "Friday, 5 PM: tests or ship it?",
                    "Me & the rubber duck at 3 AM", "Monday.exe has stopped working",
                    "Free RAM upgrade (a GIF; the feed shows its first frame)",
@@ -66,7 +65,7 @@ private slots:
             = QJsonDocument::fromJson(replies.at(0).at(0).toString().toUtf8()).object().value("data").toObject();
         QCOMPARE(data.value("after"), after);
         QStringList shown;
-        for (const QJsonValue &child : data.value("children").toArray()) {
+        for (const QJsonValue child : data.value("children").toArray()) {
             const QJsonObject post = child.toObject().value("data").toObject();
             if (!post.value("stickied").toBool() && post.value("post_hint").toString() == "image")
                 shown.append(post.value("title").toString());

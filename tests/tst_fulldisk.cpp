@@ -207,7 +207,7 @@ private slots:
         QVERIFY(downloadOutcome(bunker, "downloaded", server.url() + "/img/still.png"));
         bunker.save(QStringLiteral("after"), QVariant::fromValue(picture()));
         QStringList titles;
-        for (const QJsonValue &meme : listed(bunker))
+        for (const QJsonValue meme : listed(bunker))
             titles << meme.toObject().value("title").toString();
         titles.sort();
         QCOMPARE(titles, QStringList({ "after", "downloaded", "kept" }));

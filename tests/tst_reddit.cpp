@@ -20,7 +20,7 @@ namespace {
 enum class Outcome { Body, BodyCutAtNul, Failure };
 
 const qint64 second = 1000;
-const qint64 day = 24 * 60 * 60 * second;
+const qint64 day = 24LL * 60 * 60 * second;
 const QString grant = QStringLiteral("POST /api/v1/access_token");
 const QStringList hotTitles { "First meme", "Second meme" };
 const QStringList atomTitles { "Atom meme one", "Atom meme two" };

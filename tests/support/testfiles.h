@@ -70,7 +70,7 @@ inline bool downloadOutcome(Bunker &bunker, const QString &title, const QString 
 inline QString freshCopy(const QString &path, const QString &folder)
 {
     static int copies = 0;
-    const QString copy = QDir(folder).filePath(QStringLiteral("copy%1.ini").arg(++copies));
+    QString copy = QDir(folder).filePath(QStringLiteral("copy%1.ini").arg(++copies));
     QFile::copy(path, copy);
     return copy;
 }

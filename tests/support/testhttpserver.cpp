@@ -102,7 +102,7 @@ QString TestHttpServer::url() const
 
 void TestHttpServer::route(const QByteArray &path, Handler handler)
 {
-    routes.insert(path, std::move(handler));
+    routes[path] = std::move(handler);
 }
 
 QByteArray TestHttpServer::fetch(const QString &target)
