@@ -12,21 +12,7 @@ seconds=${1:-30}
 [ $# -gt 0 ] && shift
 build="$root/build-fuzz"
 
-sh "$root/tools/deps.sh"
-missing=""
-for package in clang libclang-rt-14-dev cmake ninja-build qtbase5-dev; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing="$missing $package"
-    fi
-done
-if [ -n "$missing" ]; then
-    echo "Installing:$missing"
-    as_root=""
-    [ "$(id -u)" -eq 0 ] || as_root="sudo"
-    $as_root env DEBIAN_FRONTEND=noninteractive apt-get update
-    # shellcheck disable=SC2086
-    $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
-fi
+sh "$root/tools/deps.sh" clang libclang-rt-14-dev
 
 cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel "$(nproc)"

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Installs the Debian 12 packages that building, running and testing need, skipping what is
-# already there. Runs apt-get as root directly, otherwise through sudo.
+# Installs the Debian 12 packages that building, running and testing need, and any named as
+# arguments, skipping what is already there. Runs apt-get as root directly, otherwise through sudo.
 set -eu
 
 packages="cmake ninja-build g++ pkg-config
@@ -8,7 +8,7 @@ qtbase5-dev qtdeclarative5-dev qtdeclarative5-dev-tools qtquickcontrols2-5-dev l
 qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2 qml-module-qtquick-templates2
 qml-module-qtquick-layouts qml-module-qtgraphicaleffects qml-module-qtquick-dialogs
 qml-module-qt-labs-settings qml-module-qttest qml-module-qtqml qml-module-qtqml-models2 libqt5svg5
-xvfb xauth libgl1-mesa-dri"
+xvfb xauth libgl1-mesa-dri $*"
 
 missing=""
 for package in $packages; do

@@ -12,22 +12,8 @@ build="$root/build-tidy"
 jobs=2
 started=$(date +%s)
 
-sh "$root/tools/deps.sh"
 # clang for the fuzz harnesses: their project configures with clang only.
-missing=""
-for package in clang-tidy clang; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing="$missing $package"
-    fi
-done
-if [ -n "$missing" ]; then
-    echo "Installing:$missing"
-    as_root=""
-    [ "$(id -u)" -eq 0 ] || as_root="sudo"
-    $as_root env DEBIAN_FRONTEND=noninteractive apt-get update
-    # shellcheck disable=SC2086
-    $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
-fi
+sh "$root/tools/deps.sh" clang-tidy clang
 
 # The fuzz harnesses are a project of their own (fuzz/CMakeLists.txt), so they get a compilation
 # database of their own. Without origin dependencies, running moc does not first build the
