@@ -54,25 +54,12 @@ QByteArray HostilePictures::blackPng(quint32 width, quint32 height, bool pixels)
 QByteArray HostilePictures::manyFrameGif(int frames, quint16 screenWidth, quint16 screenHeight)
 {
     QByteArray gif = "GIF89a" + littleEndian16(screenWidth) + littleEndian16(screenHeight);
-    gif += QByteArray::fromHex("800000"
-                               "000000"
-                               "ffffff"); // two-colour global table: black, white
-    gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000"); // loop forever
-    const QByteArray frame = QByteArray::fromHex("21f904"
-                                                 "04"
-                                                 "0100"
-                                                 "00"
-                                                 "00" // graphic control, 10 ms
-                                                 "2c"
-                                                 "0000"
-                                                 "0000"
-                                                 "0100"
-                                                 "0100"
-                                                 "00" // 1x1 at 0,0
-                                                 "02"
-                                                 "02"
-                                                 "4401"
-                                                 "00"); // one black pixel, LZW
+    // A two-colour global table (black, white), then the extension that loops forever.
+    gif += QByteArray::fromHex("800000000000ffffff");
+    gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000");
+    // Graphic control (10 ms); a 1x1 image at 0,0; its one black pixel, LZW-coded.
+    const QByteArray frame = QByteArray::fromHex("21f9040401000000") + QByteArray::fromHex("2c000000000100010000")
+        + QByteArray::fromHex("0202440100");
     gif.reserve(gif.size() + frames * frame.size() + 1);
     for (int i = 0; i < frames; ++i)
         gif += frame;
