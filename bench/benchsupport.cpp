@@ -149,3 +149,11 @@ QStringList Bench::fillBunker(const QString &bunkerPath, int count, const QByteA
     }
     return keys;
 }
+
+bool Bench::hasDisplay(const char *program)
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        return true;
+    std::fprintf(stderr, "%s needs a display: run it under xvfb-run -a\n", program);
+    return false;
+}

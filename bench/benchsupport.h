@@ -23,6 +23,8 @@ void printComparison(const QString &what, const QString &unit, const QVector<dou
 
 // Repetitions from the first argument, or the default.
 int repetitions(int argc, char **argv, int fallback);
+// Whether there is a display to draw on; says how to get one when there is not.
+bool hasDisplay(const char *program);
 
 // Data, config, cache and runtime folders of their own, so that no run touches a real profile.
 class Profile {
