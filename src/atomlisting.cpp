@@ -315,10 +315,15 @@ bool AtomListing::isPicture(const QString &url)
     if (!target.isValid() || (target.scheme() != QLatin1String("https") && target.scheme() != QLatin1String("http"))
         || target.host().isEmpty())
         return false;
+    const QString path = target.path();
+    // Video pages on the picture hosts (i.imgur.com/<id>.gifv above all) look like pictures by host.
+    for (const char *extension : { ".gifv", ".mp4", ".webm" }) {
+        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+            return false;
+    }
     const QString host = target.host().toLower();
     if (host == QLatin1String("i.redd.it") || host == QLatin1String("i.imgur.com"))
         return true;
-    const QString path = target.path();
     for (const char *extension : { ".jpg", ".jpeg", ".png", ".gif" }) {
         if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
             return true;

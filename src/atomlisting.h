@@ -14,7 +14,7 @@ namespace AtomListing {
 QByteArray toListing(const QByteArray &atom, int requested);
 
 // Whether a link target is a picture: http(s) on i.redd.it or i.imgur.com, or a path ending in
-// .jpg, .jpeg, .png or .gif, letter case ignored.
+// .jpg, .jpeg, .png or .gif, letter case ignored; never a video (.gifv, .mp4, .webm).
 bool isPicture(const QString &url);
 
 // Decodes the character references of HTML text: &amp; &lt; &gt; &quot; &apos; &nbsp; and
