@@ -12,6 +12,7 @@
 
 namespace {
 const char *const maxBodySizeProperty = "maxBodySize";
+const char *const bodyTooLargeProperty = "bodyTooLarge";
 // Far beyond any real rate-limit window; keeps the arithmetic clear of overflow.
 const double longestDelaySeconds = 24 * 60 * 60;
 
@@ -59,8 +60,10 @@ void NetworkPolicy::limitBodySize(QNetworkReply *reply, qint64 maxBytes)
 {
     reply->setProperty(maxBodySizeProperty, maxBytes);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes](qint64 received, qint64 total) {
-        if (received > maxBytes || total > maxBytes)
+        if (received > maxBytes || total > maxBytes) {
+            reply->setProperty(bodyTooLargeProperty, true);
             reply->abort();
+        }
     });
 }
 
@@ -70,6 +73,28 @@ bool NetworkPolicy::succeeded(const QNetworkReply *reply)
         return false;
     const QVariant maxBytes = reply->property(maxBodySizeProperty);
     return !maxBytes.isValid() || reply->bytesAvailable() <= maxBytes.toLongLong();
+}
+
+bool NetworkPolicy::unreachable(const QNetworkReply *reply)
+{
+    switch (reply->error()) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::BackgroundRequestNotAllowedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    case QNetworkReply::OperationCanceledError:
+        // A stall ends in an abort by the transfer timeout; a body over the limit in one of ours.
+        return !reply->property(bodyTooLargeProperty).toBool();
+    default:
+        return reply->error() >= QNetworkReply::ProxyConnectionRefusedError
+            && reply->error() <= QNetworkReply::UnknownProxyError;
+    }
 }
 
 qint64 NetworkPolicy::retryDelay(const QByteArray &retryAfter, const QByteArray &ratelimitReset, const QDateTime &now)

@@ -22,6 +22,10 @@ void limitBodySize(QNetworkReply *reply, qint64 maxBytes);
 // abort can act, so the limit is checked here again.
 bool succeeded(const QNetworkReply *reply);
 
+// Whether a failed reply failed because its server could not be reached (no connection, no name,
+// a stall, a proxy in the way), rather than because the server answered with something unusable.
+bool unreachable(const QNetworkReply *reply);
+
 // How long a server that answered 429 asks to be left alone, in milliseconds: Retry-After (seconds
 // or an HTTP date, measured from `now`), else X-Ratelimit-Reset (seconds). -1 when neither header
 // gives a usable time; a date in the past gives 0.

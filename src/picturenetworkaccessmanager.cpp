@@ -1,9 +1,12 @@
 #include "picturenetworkaccessmanager.h"
 
+#include "networkcache.h"
 #include "picturesize.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QNetworkReply>
+#include <QThread>
 
 #include <memory>
 
@@ -23,7 +26,15 @@ bool declaresLargerBody(const QNetworkReply *reply, qint64 limit)
 
 QNetworkAccessManager *PictureNetworkAccessManager::Factory::create(QObject *parent)
 {
-    return new PictureNetworkAccessManager(parent);
+    auto *manager = new PictureNetworkAccessManager(parent);
+    // A disk cache serves one manager in one thread: the picture loader's thread (the cards) and the
+    // GUI thread (animated pictures) each get a folder of their own.
+    const bool loaderThread = QThread::currentThread() != QCoreApplication::instance()->thread();
+    manager->setCache(loaderThread ? new NetworkCache(QStringLiteral("pictures"), NetworkCache::picturesMaxSize,
+                          NetworkCache::Keep::AsHttpAllows, manager)
+                                   : new NetworkCache(QStringLiteral("pictures-gui"),
+                                       NetworkCache::otherPicturesMaxSize, NetworkCache::Keep::AsHttpAllows, manager));
+    return manager;
 }
 
 PictureNetworkAccessManager::PictureNetworkAccessManager(QObject *parent, qint64 maxBodySize)

@@ -1,6 +1,7 @@
 #include "reddit.h"
 
 #include "atomlisting.h"
+#include "networkcache.h"
 #include "networkpolicy.h"
 
 #include <QDebug>
@@ -16,6 +17,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <memory>
 
 #ifndef JESTCRATE_VERSION
 #error "JESTCRATE_VERSION must hold the project version"
@@ -158,7 +160,10 @@ QString Reddit::Page::tokenKey() const
 
 Reddit::Reddit(QObject *parent)
     : QObject(parent)
+    , cache(new NetworkCache(
+          QStringLiteral("listings"), NetworkCache::listingsMaxSize, NetworkCache::Keep::LastListings, &manager))
 {
+    manager.setCache(cache);
     NetworkPolicy::apply(manager, NetworkPolicy::defaultTransferTimeoutMs);
     connect(&manager, &QNetworkAccessManager::finished, this, &Reddit::onReplyFinished);
     load();
@@ -389,18 +394,18 @@ void Reddit::onListingFinished(QNetworkReply *reply, const Page &page, Step step
         return;
     }
     if (!NetworkPolicy::succeeded(reply)) {
-        fail();
+        failOrServeCached(reply, page);
         return;
     }
     const QByteArray body = reply->readAll();
     after = cursorOf(body);
-    emit responseAvailable(bodyText(body));
+    emitPage(bodyText(body), false, QDateTime());
 }
 
 void Reddit::onFeedFinished(QNetworkReply *reply, const Page &page)
 {
     if (!NetworkPolicy::succeeded(reply)) {
-        fail();
+        failOrServeCached(reply, page);
         return;
     }
     const QByteArray listing = AtomListing::toListing(reply->readAll(), page.number);
@@ -410,7 +415,62 @@ void Reddit::onFeedFinished(QNetworkReply *reply, const Page &page)
         return;
     }
     after = cursorOf(listing);
-    emit responseAvailable(QString::fromUtf8(listing));
+    emitPage(QString::fromUtf8(listing), true, QDateTime());
+}
+
+void Reddit::emitPage(const QString &text, bool atom, const QDateTime &cachedAt)
+{
+    if (pageFromAtom != atom) {
+        pageFromAtom = atom;
+        emit fromAtomChanged();
+    }
+    if (readAt != cachedAt) {
+        readAt = cachedAt;
+        emit offlineChanged();
+    }
+    emit responseAvailable(text);
+}
+
+void Reddit::failOrServeCached(const QNetworkReply *reply, const Page &page)
+{
+    if (!NetworkPolicy::unreachable(reply) || !serveCached(page))
+        fail();
+}
+
+bool Reddit::serveCached(const Page &page)
+{
+    // The page in whichever form was read last: JSON (with or without a token) or Atom.
+    const Endpoints endpoints = endpointsFor(page.origin);
+    const struct {
+        QString url;
+        bool atom;
+    } forms[] = { { endpoints.listing + page.listingPath(), false }, { endpoints.feed + page.listingPath(), false },
+        { endpoints.feed + page.feedPath(), true } };
+    QUrl newest;
+    bool newestIsAtom = false;
+    QDateTime newestReadAt;
+    for (const auto &form : forms) {
+        const QUrl url(form.url, QUrl::TolerantMode);
+        const QDateTime at = cache->readAt(url);
+        if (at.isValid() && (!newestReadAt.isValid() || at > newestReadAt)) {
+            newest = url;
+            newestIsAtom = form.atom;
+            newestReadAt = at;
+        }
+    }
+    if (!newestReadAt.isValid())
+        return false;
+    // Read like a download: the same size cap, the same conversion, the same checks in the page.
+    const std::unique_ptr<QIODevice> stored(cache->data(newest));
+    if (!stored || stored->size() > maxListingSize)
+        return false;
+    const QByteArray body = stored->readAll();
+    const QByteArray listing = newestIsAtom ? AtomListing::toListing(body, page.number) : body;
+    if (listing.isEmpty())
+        return false;
+    after = cursorOf(listing);
+    emitPage(bodyText(listing), newestIsAtom, newestReadAt);
+    return true;
 }
 
 void Reddit::setTransferTimeout(int milliseconds)

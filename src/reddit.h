@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -7,6 +8,7 @@
 #include <QSettings>
 #include <QString>
 
+class NetworkCache;
 class QNetworkReply;
 class QNetworkRequest;
 
@@ -25,13 +27,25 @@ class QNetworkRequest;
 //   listing text of the same shape (see AtomListing).
 // - After a 429 nothing goes to that origin until the time the answer asked for has passed; a
 //   load() before then emits the empty text without a request.
+// - When the forum cannot be reached at all, the page as last read (from the disk cache, whichever
+//   of its JSON or Atom forms is newer) is emitted instead of the empty text, and `offline` tells
+//   the page when it was read.
 class Reddit : public QObject {
     Q_OBJECT
+    // Whether the last page came through the Atom feed, which marks no NSFW posts.
+    Q_PROPERTY(bool fromAtom READ fromAtom NOTIFY fromAtomChanged)
+    // Whether the last page came from the disk cache because the forum could not be reached.
+    Q_PROPERTY(bool offline READ offline NOTIFY offlineChanged)
+    Q_PROPERTY(QDateTime offlineReadAt READ offlineReadAt NOTIFY offlineChanged)
 
 public:
     explicit Reddit(QObject *parent = nullptr);
 
     Q_INVOKABLE void load();
+
+    bool fromAtom() const { return pageFromAtom; }
+    bool offline() const { return readAt.isValid(); }
+    QDateTime offlineReadAt() const { return readAt; }
 
     // Tests shorten the stall timeout and lower the size cap instead of waiting for the real ones.
     void setTransferTimeout(int milliseconds);
@@ -60,6 +74,8 @@ public:
 
 signals:
     void responseAvailable(QString reply);
+    void fromAtomChanged();
+    void offlineChanged();
 
 private:
     enum class Step { PublicListing, Token, AuthorizedListing, Feed };
@@ -97,11 +113,18 @@ private:
     void send(Step step, const Page &page, const QNetworkRequest &request, const QByteArray &postBody = QByteArray());
     bool mayContact(const Page &page) const;
     void fail();
+    // After a failed request: the page from the cache if the forum was out of reach and one is kept.
+    void failOrServeCached(const QNetworkReply *reply, const Page &page);
+    bool serveCached(const Page &page);
+    void emitPage(const QString &text, bool atom, const QDateTime &cachedAt);
     QString deviceId();
 
     QNetworkAccessManager manager;
     QString after;
     QSettings settings;
+    NetworkCache *cache; // owned by manager
+    bool pageFromAtom = false;
+    QDateTime readAt;
     qint64 maxListingSize = defaultMaxListingSize;
     QHash<QNetworkReply *, Pending> pending;
     // Loads waiting for a token, by token key; a key is present while its grant is in flight.

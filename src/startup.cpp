@@ -2,6 +2,7 @@
 
 #include "bunker.h"
 #include "copypasta.h"
+#include "diskcache.h"
 #include "objectlistmodel.h"
 #include "picturenetworkaccessmanager.h"
 #include "quitonsignal.h"
@@ -46,6 +47,7 @@ void Startup::registerTypes()
     qmlRegisterType<CopyPasta>("CopyPasta", 1, 0, "CopyPasta");
     qmlRegisterType<Reddit>("Reddit", 1, 0, "Reddit");
     qmlRegisterType<ShareManager>("ShareManager", 1, 0, "ShareManager");
+    qmlRegisterType<DiskCache>("DiskCache", 1, 0, "DiskCache");
 }
 
 void Startup::guardPictures(QQmlEngine &engine)
