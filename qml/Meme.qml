@@ -15,6 +15,15 @@ Pane {
     property bool animated: false
     property string uuid: ""
     property bool insideBunker: false
+    // Every picture of a gallery post, in order; empty (or one) for a post of one picture.
+    property var gallery: []
+    property int pictureIndex: 0
+    readonly property int pictureCount: meme.gallery.length > 1 ? meme.gallery.length : 1
+    readonly property string shownUrl: meme.gallery.length > 1 ? meme.gallery[meme.pictureIndex] : meme.url
+    // "NSFW" or "Spoiler": the picture stays blurred, and is neither saved nor shared, until clicked.
+    property string veil: ""
+    property bool revealed: false
+    readonly property bool veiled: meme.veil !== "" && !meme.revealed
     // Grows with the card but never shrinks: a new size reloads the picture, a smaller card can
     // show the sharper one it already has.
     property int decodeWidth: 0
@@ -35,6 +44,12 @@ Pane {
         return ratio
     }
 
+    // Pages through a gallery; past either end nothing happens.
+    function showPicture(index) {
+        if (index >= 0 && index < meme.pictureCount)
+            meme.pictureIndex = index
+    }
+
     function growDecodeWidth() {
         if (meme.neededDecodeWidth > meme.decodeWidth) {
             meme.decodeWidth = meme.neededDecodeWidth
@@ -47,7 +62,10 @@ Pane {
     contentHeight: col.implicitHeight
 
     onNeededDecodeWidthChanged: meme.growDecodeWidth()
+    onGalleryChanged: meme.pictureIndex = 0
     Component.onCompleted: meme.growDecodeWidth()
+    Keys.onLeftPressed: meme.showPicture(meme.pictureIndex - 1)
+    Keys.onRightPressed: meme.showPicture(meme.pictureIndex + 1)
 
     Column {
         id: col
@@ -113,7 +131,116 @@ Pane {
             BrightnessContrast {
                 anchors.fill: imgLoader
                 source: imgLoader.item
+                visible: !meme.veiled
                 brightness: globalSettings.decreaseBrightness && globalSettings.themeMode === Material.Dark ? -0.5 : 0
+            }
+
+            // Drawn from the picture, which itself stays hidden: nothing sharp reaches the screen.
+            Loader {
+                anchors.fill: imgLoader
+                active: meme.veiled
+
+                sourceComponent: FastBlur {
+                    source: imgLoader.item
+                    radius: 64
+                }
+            }
+
+            MouseArea {
+                id: pictureMouse
+
+                property real pressX: 0
+                property real pressY: 0
+                property bool swiped: false
+
+                anchors.fill: parent
+                hoverEnabled: true
+                onPressed: {
+                    pictureMouse.pressX = mouse.x
+                    pictureMouse.pressY = mouse.y
+                    pictureMouse.swiped = false
+                }
+                onReleased: {
+                    // A sideways swipe pages; an upward or downward one belongs to the list.
+                    var dx = mouse.x - pictureMouse.pressX
+                    if (Math.abs(dx) > 40 && Math.abs(dx) > 2 * Math.abs(mouse.y - pictureMouse.pressY)) {
+                        pictureMouse.swiped = true
+                        meme.showPicture(meme.pictureIndex + (dx < 0 ? 1 : -1))
+                    }
+                }
+                onClicked: {
+                    if (pictureMouse.swiped)
+                        return
+                    if (meme.veiled)
+                        meme.revealed = true
+                    // So that the arrow keys page through this card's gallery.
+                    meme.forceActiveFocus()
+                }
+
+                Rectangle {
+                    id: veilShade
+
+                    anchors.fill: parent
+                    visible: meme.veiled
+                    color: "#66000000"
+
+                    Label {
+                        anchors.centerIn: parent
+                        text: meme.veil + " — click to show"
+                        color: "#fff"
+                        font.family: montserrat.name
+                        font.pointSize: 16
+                    }
+                }
+
+                RoundButton {
+                    id: previousButton
+
+                    anchors {
+                        left: parent.left
+                        leftMargin: 10
+                        verticalCenter: parent.verticalCenter
+                    }
+                    text: "‹"
+                    font.pointSize: 20
+                    visible: meme.pictureCount > 1 && meme.pictureIndex > 0
+                             && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
+                    onClicked: meme.showPicture(meme.pictureIndex - 1)
+                }
+
+                RoundButton {
+                    id: nextButton
+
+                    anchors {
+                        right: parent.right
+                        rightMargin: 10
+                        verticalCenter: parent.verticalCenter
+                    }
+                    text: "›"
+                    font.pointSize: 20
+                    visible: meme.pictureCount > 1 && meme.pictureIndex < meme.pictureCount - 1
+                             && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
+                    onClicked: meme.showPicture(meme.pictureIndex + 1)
+                }
+
+                Label {
+                    id: galleryBadge
+
+                    anchors {
+                        top: parent.top
+                        right: parent.right
+                        margins: 10
+                    }
+                    visible: meme.pictureCount > 1
+                    padding: 6
+                    text: (meme.pictureIndex + 1) + "/" + meme.pictureCount
+                    color: "#fff"
+                    font.pointSize: 12
+                    background: Rectangle {
+                        radius: 4
+                        color: "#99000000"
+                    }
+                }
             }
         }
 
@@ -142,6 +269,7 @@ Pane {
 
                 Button {
                     text: meme.insideBunker ? "SHARE" : "SAVE"
+                    enabled: !meme.veiled
                     icon.source: meme.insideBunker ? "qrc:/icons/share.png" : "qrc:/icons/crate.png"
                     padding: 16
                     font.pointSize: 16
@@ -158,7 +286,8 @@ Pane {
 
         Image {
             asynchronous: true
-            source: meme.decodeWidthKnown ? meme.url : ""
+            source: meme.decodeWidthKnown ? meme.shownUrl : ""
+            visible: !meme.veiled
             // A picture wider than the card is decoded at the card's width (in device pixels) instead
             // of at full size. Stretch, because with PreserveAspectFit Qt also enlarges a narrower
             // picture to sourceSize; the height below keeps the aspect ratio instead.
@@ -175,7 +304,8 @@ Pane {
 
         AnimatedImage {
             asynchronous: true
-            source: meme.url
+            source: meme.shownUrl
+            visible: !meme.veiled
             fillMode: Image.PreserveAspectFit
             width: Math.min(col.width, sourceSize.width)
         }

@@ -2,12 +2,25 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Controls.Material 2.12
 import QtQuick.Layouts 1.12
+import DiskCache 1.0
 
 ColumnLayout {
     id: settingsLayout
 
     // Tells the main window to show a back arrow and to pop this page on back.
     property bool submenu: true
+    // Whether the feed below (the bottom page of the stack) reads the board's Atom form.
+    readonly property bool feedFromAtom: {
+        var view = settingsLayout.StackView.view
+        var feed = view ? view.get(0, StackView.DontLoad) : null
+        return feed !== null && feed.fromAtom === true
+    }
+
+    function sizeText(bytes) {
+        if (bytes < 1024 * 1024)
+            return Math.round(bytes / 1024) + " KiB"
+        return (bytes / (1024 * 1024)).toFixed(1) + " MiB"
+    }
 
     spacing: 0
 
@@ -164,6 +177,48 @@ ColumnLayout {
                 checked: globalSettings.decreaseBrightness
                 onToggled: globalSettings.decreaseBrightness = brightnessSwitch.checked
             }
+
+            Item {
+                id: cacheRow
+
+                height: 50
+                anchors {
+                    left: parent.left
+                    right: parent.right
+                }
+
+                DiskCache {
+                    id: diskCache
+                }
+
+                RowLayout {
+                    anchors.fill: parent
+
+                    Label {
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        leftPadding: 15
+                        verticalAlignment: Text.AlignVCenter
+                        font.pointSize: 14
+                        text: "Cache of memes and feeds"
+                    }
+
+                    Label {
+                        Layout.fillHeight: true
+                        verticalAlignment: Text.AlignVCenter
+                        font.pointSize: 14
+                        text: settingsLayout.sizeText(diskCache.size)
+                    }
+
+                    Button {
+                        Layout.rightMargin: 15
+                        flat: true
+                        text: "CLEAR"
+                        Material.foreground: Material.Teal
+                        onClicked: diskCache.clear()
+                    }
+                }
+            }
         }
 
         Column {
@@ -312,6 +367,114 @@ ColumnLayout {
                                 onClicked: {
                                     trendingSettings.sort = text
                                     sortByPopup.close()
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+
+            ItemDelegate {
+                id: nsfwRow
+
+                height: nsfwNote.visible ? 50 + nsfwNote.height : 50
+                anchors {
+                    left: parent.left
+                    right: parent.right
+                }
+                onClicked: nsfwPopup.open()
+
+                RowLayout {
+                    anchors {
+                        left: parent.left
+                        right: parent.right
+                        top: parent.top
+                    }
+                    height: 50
+
+                    Label {
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        leftPadding: 15
+                        verticalAlignment: Text.AlignVCenter
+                        font.pointSize: 14
+                        text: "NSFW memes"
+                    }
+
+                    Label {
+                        Layout.fillHeight: true
+                        rightPadding: 15
+                        verticalAlignment: Text.AlignVCenter
+                        font.pointSize: 14
+                        text: nsfwPopup.nameOf(trendingSettings.nsfw)
+                    }
+                }
+
+                Label {
+                    id: nsfwNote
+
+                    anchors {
+                        left: parent.left
+                        right: parent.right
+                        bottom: parent.bottom
+                    }
+                    visible: settingsLayout.feedFromAtom
+                    leftPadding: 15
+                    rightPadding: 15
+                    bottomPadding: 8
+                    wrapMode: Text.Wrap
+                    font.pointSize: 11
+                    opacity: 0.7
+                    text: "The feed comes through the board's Atom feed, which does not mark NSFW posts: they are shown like any other."
+                }
+
+                Popup {
+                    id: nsfwPopup
+
+                    // Stored in lower case, as the sort order is.
+                    function nameOf(value) {
+                        var names = { "blurred": "Blurred", "hidden": "Hidden", "shown": "Shown" }
+                        return names.hasOwnProperty(value) ? names[value] : ""
+                    }
+
+                    modal: true
+                    padding: 0
+                    margins: 0
+                    width: Math.min(nsfwRow.width * 0.9, 400)
+                    anchors.centerIn: Overlay.overlay
+
+                    Column {
+                        anchors.fill: parent
+
+                        Label {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            padding: 10
+                            font.pointSize: 16
+                            font.family: montserrat.name
+                            text: "NSFW memes"
+                        }
+
+                        Label {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            horizontalAlignment: Text.AlignHCenter
+                            font.pointSize: 12
+                            text: "Blurred and Hidden apply to new cards.\nSpoilers are blurred unless Shown."
+                        }
+
+                        Repeater {
+                            model: ["Blurred", "Hidden", "Shown"]
+
+                            RadioDelegate {
+                                anchors {
+                                    left: parent.left
+                                    right: parent.right
+                                }
+                                hoverEnabled: false
+                                text: modelData
+                                checked: modelData === nsfwPopup.nameOf(trendingSettings.nsfw)
+                                onClicked: {
+                                    trendingSettings.nsfw = text.toLowerCase()
+                                    nsfwPopup.close()
                                 }
                             }
                         }

@@ -8,12 +8,67 @@ import Reddit 1.0
 // time, with "LOAD MORE" at the end. Every instance owns its feed client, so a new page starts
 // the feed from the top.
 ListView {
+    id: feed
+
+    // Names of the posts shown so far; a refresh makes a new page and so forgets them.
+    property var shownNames: ({})
+    readonly property bool fromAtom: reddit.fromAtom
+
     function decodeEntities(text) {
         // The listing escapes exactly these three; decoding in one pass keeps "&amp;lt;" as "&lt;".
         var entities = { "&amp;": "&", "&lt;": "<", "&gt;": ">" }
         return text.replace(/&(amp|lt|gt);/g, function (entity) {
             return entities[entity]
         })
+    }
+
+    // One row of memeModel; every row has every role, so that the model never lacks one.
+    function memeRow(title, url, gallery, veil) {
+        return { title: title, url: url, gallery: gallery, veil: veil }
+    }
+
+    function isVideoPage(url) {
+        // i.imgur.com/<id>.gifv and its kin are video pages that no Image can show.
+        return /\.(gifv|mp4|webm)(\?|#|$)/i.test(url)
+    }
+
+    // The pictures of a gallery post, in gallery order, their escaping undone; empty for any other post.
+    function galleryPicturesOf(post) {
+        var items = post.gallery_data && Array.isArray(post.gallery_data.items) ? post.gallery_data.items : []
+        var media = post.media_metadata && typeof post.media_metadata === "object" ? post.media_metadata : {}
+        var extensions = { "image/jpg": ".jpg", "image/jpeg": ".jpg", "image/png": ".png", "image/gif": ".gif" }
+        var pictures = []
+        for (var i = 0; i < items.length; ++i) {
+            var id = items[i] ? items[i].media_id : undefined
+            var entry = typeof id === "string" && media.hasOwnProperty(id) ? media[id] : null
+            if (!entry || entry.e !== "Image")
+                continue
+            var source = entry.s && typeof entry.s.u === "string" ? feed.decodeEntities(entry.s.u) : ""
+            if (source === "" && extensions.hasOwnProperty(entry.m) && /^[A-Za-z0-9]+$/.test(id))
+                source = "https://i.redd.it/" + id + extensions[entry.m]
+            if (/^https?:\/\//i.test(source) && !feed.isVideoPage(source))
+                pictures.push(source)
+        }
+        return pictures
+    }
+
+    // The row for one post of a listing, or null when the feed leaves the post out.
+    function rowOf(post, nsfwMode) {
+        if (!post || post.stickied === true)
+            return null
+        var url = typeof post.url === "string" ? post.url : ""
+        var gallery = feed.galleryPicturesOf(post)
+        if (gallery.length > 0)
+            url = gallery[0]
+        else if (post.post_hint !== "image" || feed.isVideoPage(url))
+            return null
+        var nsfw = post.over_18 === true
+        var spoiler = post.spoiler === true
+        if (nsfw && nsfwMode === "hidden")
+            return null
+        var veil = nsfwMode === "shown" ? "" : nsfw ? "NSFW" : spoiler ? "Spoiler" : ""
+        var title = typeof post.title === "string" ? feed.decodeEntities(post.title) : ""
+        return feed.memeRow(title, url, gallery.length > 1 ? JSON.stringify(gallery) : "", veil)
     }
 
     function imagePostsOf(reply) {
@@ -26,23 +81,27 @@ ListView {
         }
         if (!listing || !listing.data || !Array.isArray(listing.data.children))
             return []
-        var posts = []
+        var rows = []
         var children = listing.data.children
         for (var i = 0; i < children.length; ++i) {
             var post = children[i] ? children[i].data : null
-            if (!post || post.stickied === true || post.post_hint !== "image")
+            var row = feed.rowOf(post, trendingSettings.nsfw)
+            if (row === null)
                 continue
-            posts.push({
-                title: typeof post.title === "string" ? decodeEntities(post.title) : "",
-                url: typeof post.url === "string" ? post.url : ""
-            })
+            // A re-ranked listing repeats posts on later pages: each post is shown once per feed.
+            if (typeof post.name === "string" && post.name !== "") {
+                if (feed.shownNames.hasOwnProperty(post.name))
+                    continue
+                feed.shownNames[post.name] = true
+            }
+            rows.push(row)
         }
-        return posts
+        return rows
     }
 
     function fillWithMemes(reply) {
         if (reply === "") {
-            memeModel.append({ title: "No Internet connection, sry m8", url: "qrc:/img/nointernet.jpg" })
+            memeModel.append(feed.memeRow("No Internet connection, sry m8", "qrc:/img/nointernet.jpg", "", ""))
             return
         }
         var posts = imagePostsOf(reply)
@@ -53,7 +112,8 @@ ListView {
     function saveShownPicture(card) {
         var picture = card.memeImg
         var title = card.title
-        if (picture === null)
+        // A blurred picture is not the user's to keep until they have chosen to see it.
+        if (picture === null || card.veiled)
             return
         // The grab result only lives during the callback, so the image is handed over there.
         picture.grabToImage(function (result) {
@@ -72,8 +132,28 @@ ListView {
         width: card.ListView.view.width
         title: model.title
         url: model.url
+        gallery: model.gallery === "" ? [] : JSON.parse(model.gallery)
+        veil: model.veil
         onConfirm: card.ListView.view.saveShownPicture(card)
         onCancel: memeModel.remove(index)
+    }
+    header: Pane {
+        id: offlineBanner
+
+        width: offlineBanner.ListView.view.width
+        height: reddit.offline ? implicitHeight : 0
+        visible: reddit.offline
+        padding: 8
+        Material.background: Material.color(Material.BlueGrey)
+
+        Label {
+            anchors.fill: parent
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            color: "#fff"
+            font.pointSize: 12
+            text: "Offline — showing the feed from " + Qt.formatDateTime(reddit.offlineReadAt, Qt.DefaultLocaleShortDate)
+        }
     }
     footer: ItemDelegate {
         id: loadMoreButton

@@ -77,6 +77,8 @@ ApplicationWindow {
             property string sort: "hot"
             // With a client ID the feed is read from the forum's API; empty reads it anonymously.
             property string clientId: ""
+            // NSFW posts: "blurred" until clicked, "hidden" from the feed, or "shown" as any other.
+            property string nsfw: "blurred"
 
             objectName: "trendingSettings"
             category: "trending"
