@@ -270,6 +270,21 @@ void installCannedRoutes(TestHttpServer &server)
     server.route("/r/dankmemes/close.json", [self](const Request &) {
         return withDelivery(Response::ok(firstPage(self->url()), json), Response::Delivery::CloseMidBody);
     });
+    // Shaped like the live board: a gallery, NSFW and spoiler posts, .gifv links, and page 2
+    // repeating the last post of page 1. Cached pictures are what the offline start shows.
+    server.route("/r/dankmemes/real.json", [self](const Request &request) {
+        const QString page
+            = request.queryItem("after") == "t3_real1g" ? QStringLiteral("page2") : QStringLiteral("page1");
+        const QByteArray body = testData(QStringLiteral("listing-real-%1.json").arg(page));
+        return Response::ok(QByteArray(body).replace("{origin}", self->url().toUtf8()), json);
+    });
+    Response kept = Response::ok(stillPng(), "image/png");
+    kept.headers.append(qMakePair(QByteArray("Cache-Control"), QByteArray("public, max-age=86400")));
+    fixed("/img/kept.png", kept);
+    server.route("/r/dankmemes/kept.json", [self](const Request &) {
+        return Response::ok(
+            listing({ post("Kept meme", self->url() + "/img/kept.png", "image") }, QJsonValue::Null), json);
+    });
     server.route("/r/dankmemes/redirect.json", [self](const Request &) {
         return Response::redirect(self->url().toUtf8() + "/r/dankmemes/hot.json?after=t3_page2");
     });
@@ -292,7 +307,7 @@ void installCannedRoutes(TestHttpServer &server)
     fixed("/r/dankmemes/limited.json", tooManyRequests("Retry-After", "1"));
     fixed("/r/dankmemes/limitedReset.json", tooManyRequests("X-Ratelimit-Reset", "2"));
     for (const char *name :
-        { "normal", "empty", "truncated", "othernamespace", "incomplete", "htmltitles", "notxml" }) {
+        { "normal", "empty", "truncated", "othernamespace", "incomplete", "htmltitles", "notxml", "real" }) {
         fixed(QByteArray("/r/dankmemes/atom-") + name + ".json", blocked());
         fixed(QByteArray("/r/dankmemes/atom-") + name + "/.rss",
             Response::ok(atomFixture(QLatin1String(name)), qstrcmp(name, "notxml") == 0 ? "text/html" : atomType));

@@ -20,6 +20,12 @@ class TestHttpServer;
 //   /r/dankmemes/notjson.json      an HTML page
 //   /r/dankmemes/huge.json         a valid listing of about 3 MiB; after "t3_huge"
 //   /r/dankmemes/redirect.json     302 to hot.json?after=t3_page2
+//   /r/dankmemes/real.json         the fixtures tests/data/listing-real-page1.json and, after=t3_real1g,
+//                                  -page2.json, {origin} replaced: a pinned post, a gallery of three, an
+//                                  over_18 and a spoiler post, two .gifv posts, "Plain meme"; page 2
+//                                  repeats "Plain meme" and adds "Page two meme"
+//   /r/dankmemes/kept.json         "Kept meme" (/img/kept.png); after null
+//   /img/kept.png                  still.png, cacheable for a day
 //   /r/dankmemes/close.json        page 1, connection closed halfway through the body
 //   /r/dankmemes/stall.json        head sent, body never comes
 //   /r/dankmemes/statusN.json      status N, for N = 403, 404, 429, 500
@@ -56,7 +62,8 @@ class TestHttpServer;
 //   /r/dankmemes/limited.json      429 with Retry-After: 1
 //   /r/dankmemes/limitedReset.json 429 with X-Ratelimit-Reset: 2 and no Retry-After
 //   /r/dankmemes/atom-X.json       403, and /r/dankmemes/atom-X/.rss the fixture tests/data/atom-X.xml,
-//                                  for X = normal, empty, truncated, othernamespace, incomplete, htmltitles;
+//                                  for X = normal, empty, truncated, othernamespace, incomplete, htmltitles,
+//                                  real (a gallery link, two .gifv links, one picture);
 //                                  atom-notxml/.rss serves tests/data/atom-notxml.html (the forum's
 //                                  "blocked" page)
 //   anything else                  404

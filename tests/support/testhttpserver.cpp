@@ -134,6 +134,20 @@ void TestHttpServer::clearRequests()
     received.clear();
 }
 
+bool TestHttpServer::setReachable(bool reachable)
+{
+    if (!reachable) {
+        if (server.isListening())
+            port = server.serverPort();
+        server.close();
+        // Accepted sockets are the server's children; a kept-alive one would still answer.
+        for (QTcpSocket *socket : server.findChildren<QTcpSocket *>())
+            socket->abort();
+        return true;
+    }
+    return server.isListening() || server.listen(QHostAddress::LocalHost, port);
+}
+
 void TestHttpServer::onNewConnection()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {

@@ -16,8 +16,7 @@ class QTcpSocket;
 // A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, for tests, the QML tests and the
 // demo feed. Routes map a path (without the query) to a canned response; every request received
 // is recorded so that tests can assert what a client sent. Unknown paths answer 404.
-class TestHttpServer : public QObject
-{
+class TestHttpServer : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString url READ url CONSTANT)
 
@@ -68,6 +67,10 @@ public:
     Q_INVOKABLE QStringList requestedTargets() const;
     Q_INVOKABLE void clearRequests();
 
+    // Unreachable: every connection is dropped and new ones are refused, until made reachable
+    // again on the same port (so that the same addresses work again).
+    Q_INVOKABLE bool setReachable(bool reachable);
+
 signals:
     void requestReceived(const QString &target);
 
@@ -79,6 +82,7 @@ private:
     QHash<QByteArray, Handler> routes;
     QHash<QTcpSocket *, QByteArray> pending;
     QList<Request> received;
+    quint16 port = 0;
     // Last, so it goes first: its sockets report their disconnection while the rest still exists.
     QTcpServer server;
 };
