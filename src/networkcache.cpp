@@ -37,7 +37,7 @@ QIODevice *NetworkCache::prepare(const QNetworkCacheMetaData &metaData)
 QDateTime NetworkCache::readAt(const QUrl &url)
 {
     const QNetworkCacheMetaData data = metaData(url);
-    if (!data.isValid())
+    if (!data.isValid() || data.attributes().value(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
         return QDateTime();
     for (const auto &header : data.rawHeaders()) {
         if (header.first.compare(readAtHeader, Qt::CaseInsensitive) == 0) {

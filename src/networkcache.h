@@ -25,7 +25,7 @@ public:
 
     QIODevice *prepare(const QNetworkCacheMetaData &metaData) override;
 
-    // When the entry for url was fetched; invalid when there is none.
+    // When the entry for url was fetched; invalid when there is none or it is no 200 answer.
     QDateTime readAt(const QUrl &url);
 
     // The folder that holds every cache of the program, and what it takes on disk.

@@ -263,6 +263,32 @@ private slots:
                                                       : AtomListing::linkTarget(input),
             output);
     }
+
+    // The live board's feed: a gallery and video pages (.gifv on the picture host, in any case)
+    // are links, so the trending page leaves them out; only the picture is an image post.
+    void liveShapedFeed_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QJsonArray>("post");
+        QTest::newRow("gallery") << 0
+                                 << row("t3_real1b", "A gallery of three", "https://www.reddit.com/gallery/real1b",
+                                        "link");
+        QTest::newRow("gifvOnImgur") << 1
+                                     << row("t3_real1e", "A gifv is a video page", "https://i.imgur.com/abcd123.gifv",
+                                            "link");
+        QTest::newRow("gifvInCapitalsWithQuery")
+            << 2 << row("t3_real1h", "A gifv in capitals", "https://i.imgur.com/abcd124.GIFV?x=1", "link");
+        QTest::newRow("picture") << 3 << row("t3_real1g", "Plain meme", "https://i.redd.it/real1g.png", "image");
+    }
+
+    void liveShapedFeed()
+    {
+        QFETCH(int, index);
+        QFETCH(QJsonArray, post);
+        const QJsonArray rows = posts(convert(atomFixture(QStringLiteral("real")), 25));
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(index).toArray(), post);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAtomListing)

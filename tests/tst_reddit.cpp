@@ -601,6 +601,65 @@ private slots:
         const QDateTime now(QDate(2026, 8, 1), QTime(12, 0), Qt::UTC);
         QCOMPARE(NetworkPolicy::retryDelay(retryAfter, ratelimitReset, now), delay);
     }
+
+    void offlineStart_data()
+    {
+        QTest::addColumn<QString>("readSort");
+        QTest::addColumn<QString>("offlineSort");
+        QTest::addColumn<qint64>("maxSize");
+        QTest::addColumn<bool>("served");
+        QTest::addColumn<bool>("atom");
+        QTest::newRow("jsonPage") << "real"
+                                  << "real" << qint64(0) << true << false;
+        QTest::newRow("atomPage") << "atom-real"
+                                  << "atom-real" << qint64(0) << true << true;
+        QTest::newRow("nothingCachedForThisPage") << "real"
+                                                  << "hot" << qint64(0) << false << false;
+        QTest::newRow("cachedPageOverSizeCap") << "real"
+                                               << "real" << qint64(512) << false << false;
+    }
+
+    // Start with the server up, stop it, start again: the page last read comes from the cache,
+    // within the same size cap, and says when it was read; the next start online reads the network.
+    void offlineStart()
+    {
+        QFETCH(QString, readSort);
+        QFETCH(QString, offlineSort);
+        QFETCH(qint64, maxSize);
+        QFETCH(bool, served);
+        QFETCH(bool, atom);
+
+        store(QStringLiteral("sort"), readSort);
+        QString online;
+        {
+            Client first;
+            QVERIFY(first.responses.wait());
+            online = first.text(0);
+            QVERIFY(!online.isEmpty());
+            QVERIFY(!first.reddit.offline());
+            QCOMPARE(first.reddit.fromAtom(), atom);
+        }
+
+        QVERIFY(server->setReachable(false));
+        store(QStringLiteral("sort"), offlineSort);
+        Client offline;
+        if (maxSize > 0)
+            offline.reddit.setMaxListingSize(maxSize);
+        QSignalSpy offlineChanged(&offline.reddit, &Reddit::offlineChanged);
+        QVERIFY(offline.responses.wait());
+        QCOMPARE(offline.text(0), served ? online : QStringLiteral(""));
+        QCOMPARE(offline.reddit.offline(), served);
+        QCOMPARE(offlineChanged.count(), served ? 1 : 0);
+        QCOMPARE(offline.reddit.fromAtom(), served && atom);
+        if (served)
+            QVERIFY(qAbs(offline.reddit.offlineReadAt().secsTo(QDateTime::currentDateTime())) < 60);
+
+        QVERIFY(server->setReachable(true));
+        Client again;
+        QVERIFY(again.responses.wait());
+        QVERIFY(!again.reddit.offline());
+        QVERIFY(!again.text(0).isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReddit)
