@@ -96,3 +96,9 @@ QColor QmlTestHelper::pixelColor(const QVariant &image, int x, int y) const
     const QImage picture = image.value<QImage>();
     return picture.valid(x, y) ? picture.pixelColor(x, y) : QColor();
 }
+
+QColor QmlTestHelper::centreColorOf(const QString &path) const
+{
+    const QImage picture(path);
+    return picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, picture.height() / 2);
+}

@@ -38,4 +38,7 @@ public:
 
     // One pixel of an image handed over from QML (a grab result's image), as a colour.
     Q_INVOKABLE QColor pixelColor(const QVariant &image, int x, int y) const;
+
+    // The colour at the centre of a picture file (a saved meme).
+    Q_INVOKABLE QColor centreColorOf(const QString &path) const;
 };

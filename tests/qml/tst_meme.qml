@@ -181,6 +181,102 @@ Item {
             compare(Finders.brightnessEffectOf(card).brightness, data.brightness)
         }
 
+        function galleryCard() {
+            var pictures = ["/img/still.png", "/img/photo.jpg", "/img/single.gif"].map(function (path) {
+                return testServer.url + path
+            })
+            var card = testCase.createCard({ title: "Gallery", url: pictures[0], gallery: pictures, width: 400 })
+            testCase.waitForStatus(card, Image.Ready)
+            return card
+        }
+
+        function badgeOf(card) {
+            return Finders.findItem(card, function (item) { return /^\d+\/\d+$/.test(item.text) })
+        }
+
+        // One step through the gallery as a user takes it: a key, a hover button, or a swipe.
+        function page(card, how, forward) {
+            // The area is 200 high while a picture loads: aim only once it has its final size.
+            testCase.waitForStatus(card, Image.Ready)
+            var area = testCase.pictureArea(card)
+            if (how === "keys") {
+                mouseClick(area)
+                keyClick(forward ? Qt.Key_Right : Qt.Key_Left)
+            } else if (how === "buttons") {
+                mouseMove(area, 5, area.height / 2)
+                var button = Finders.findItem(area, Finders.withText(forward ? "›" : "‹"))
+                // At either end the button in that direction is not offered at all.
+                if (button !== null)
+                    mouseClick(button)
+            } else {
+                mouseDrag(area, area.width / 2, area.height / 2, forward ? -120 : 120, 0)
+            }
+        }
+
+        // From the first picture: on twice, once more past the end, back once.
+        function test_galleryPaging_data() {
+            return [
+                { tag: "arrow keys", how: "keys" },
+                { tag: "buttons on hover", how: "buttons" },
+                { tag: "swipe", how: "swipe" },
+            ]
+        }
+
+        function test_galleryPaging(data) {
+            var card = testCase.galleryCard()
+            compare(testCase.badgeOf(card).text, "1/3")
+            compare(testCase.badgeOf(card).visible, true)
+            var steps = [ { forward: true, shown: 1 }, { forward: true, shown: 2 }, { forward: true, shown: 2 },
+                          { forward: false, shown: 1 } ]
+            for (var i = 0; i < steps.length; ++i) {
+                testCase.page(card, data.how, steps[i].forward)
+                tryCompare(card, "pictureIndex", steps[i].shown)
+                compare(testCase.badgeOf(card).text, (steps[i].shown + 1) + "/3")
+                compare(String(card.memeImg.source), card.gallery[steps[i].shown])
+            }
+        }
+
+        function test_singlePictureHasNoBadgeNorButtons() {
+            var card = testCase.createCard({ title: "One", url: testServer.url + "/img/still.png", width: 400 })
+            testCase.waitForStatus(card, Image.Ready)
+            mouseMove(testCase.pictureArea(card), 5, 5)
+            compare(testCase.badgeOf(card) === null || !testCase.badgeOf(card).visible, true)
+            compare(Finders.findItem(card, Finders.withText("›")), null)
+            testCase.page(card, "swipe", true)
+            compare(card.pictureIndex, 0)
+        }
+
+        // Blurred with its label until one click; meanwhile SAVE is off and the sharp picture hidden.
+        function test_veil_data() {
+            return [
+                { tag: "NSFW", veil: "NSFW", label: "NSFW — click to show" },
+                { tag: "spoiler", veil: "Spoiler", label: "Spoiler — click to show" },
+                { tag: "none", veil: "", label: "" },
+            ]
+        }
+
+        function test_veil(data) {
+            var card = testCase.createCard({ title: "Veiled", url: testServer.url + "/img/still.png", veil: data.veil,
+                                             width: 400 })
+            testCase.waitForStatus(card, Image.Ready)
+            confirmSpy.target = card
+            confirmSpy.clear()
+            var veiled = data.veil !== ""
+            var label = Finders.findItem(card, Finders.withText(data.label))
+            compare(label !== null, veiled)
+            compare(card.memeImg.visible, !veiled)
+            compare(Finders.brightnessEffectOf(card).visible, !veiled)
+            mouseClick(Finders.buttonOf(card, "SAVE"))
+            compare(confirmSpy.count, veiled ? 0 : 1)
+
+            mouseClick(testCase.pictureArea(card))
+            compare(card.veiled, false)
+            compare(card.memeImg.visible, true)
+            compare(Finders.findItem(card, Finders.withText("NSFW — click to show")), null)
+            mouseClick(Finders.buttonOf(card, "SAVE"))
+            compare(confirmSpy.count, veiled ? 1 : 2)
+        }
+
         name: "MemeCard"
         when: windowShown
 

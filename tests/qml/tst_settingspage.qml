@@ -313,5 +313,66 @@ WindowTestCase {
         compare(tabBar().currentIndex, 3)
     }
 
+    function test_nsfwChooser_data() {
+        return [
+            { tag: "hidden", option: "Hidden", value: "hidden" },
+            { tag: "shown", option: "Shown", value: "shown" },
+            { tag: "blurred", option: "Blurred", value: "blurred", before: "shown" },
+        ]
+    }
+
+    function test_nsfwChooser(data) {
+        testCase.part("trendingSettings").nsfw = data.before || "blurred"
+        showTab("Trending")
+        compare(valueLabel("NSFW memes").text, data.before === "shown" ? "Shown" : "Blurred")
+        var choice = option("NSFW memes", data.option)
+        mouseClick(choice)
+        tryCompare(choice, "visible", false)
+        waitForStored("trending/nsfw", data.value)
+        compare(valueLabel("NSFW memes").text, data.option)
+        testCase.part("trendingSettings").nsfw = "blurred"
+    }
+
+    // The note under the NSFW row appears only while the feed below comes through Atom.
+    function test_nsfwAtomNote_data() {
+        return [
+            { tag: "JSON feed", sort: "hot", note: false },
+            // Refused as JSON to anonymous readers, so read through Atom.
+            { tag: "Atom feed", sort: "guarded", note: true },
+        ]
+    }
+
+    function test_nsfwAtomNote(data) {
+        if (stack().currentItem.submenu === true)
+            leaveSettings()
+        // Straight into the store, which the feed reads when it is made.
+        testHelper.writeSetting("trending/sort", data.sort)
+        try {
+            testCase.window.refreshFeed()
+            tryVerify(function () { return stack().get(0).count > 0 && stack().get(0).fromAtom === data.note }, 5000,
+                      "feed read")
+            showTab("Trending")
+            var note = Finders.findItem(swipeView(), function (item) {
+                return typeof item.text === "string" && item.text.indexOf("does not mark NSFW posts") >= 0
+            })
+            verify(note !== null)
+            compare(note.visible, data.note)
+        } finally {
+            testHelper.writeSetting("trending/sort", "hot")
+        }
+    }
+
+    function test_cacheSizeAndClear() {
+        if (stack().currentItem.submenu === true)
+            leaveSettings()
+        testCase.window.refreshFeed()
+        tryVerify(function () { return stack().get(0).count > 0 }, 5000, "feed read")
+        showTab("General")
+        var size = valueLabel("Cache of memes and feeds")
+        verify(size.text !== "0 KiB" && size.text !== "", size.text)
+        mouseClick(size.parent.children[2])
+        tryCompare(size, "text", "0 KiB")
+    }
+
     name: "SettingsPage"
 }

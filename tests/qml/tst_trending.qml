@@ -203,5 +203,129 @@ WindowTestCase {
         }
     }
 
+    function veilsOf(model) {
+        var veils = []
+        for (var i = 0; i < model.count; ++i)
+            veils.push(model.get(i).veil)
+        return veils
+    }
+
+    function loadMore(page) {
+        page.positionViewAtEnd()
+        waitForRendering(page)
+        mouseClick(page.footerItem)
+        tryCompare(page.footerItem, "loadingMore", false)
+    }
+
+    // The live board's shapes: one card per gallery (its pictures in gallery order, unescaped), .gifv
+    // and pinned posts left out, NSFW posts by the setting, and page 2's repeat of "Plain meme" dropped.
+    function test_rowsOfLiveShapedListing_data() {
+        var gallery = "A gallery of three & more"
+        return [
+            { tag: "blurred by default", nsfw: "blurred",
+              titles: [gallery, "Not safe for work", "Ending spoiled", "Plain meme"], veils: ["", "NSFW", "Spoiler", ""] },
+            { tag: "hidden", nsfw: "hidden", titles: [gallery, "Ending spoiled", "Plain meme"], veils: ["", "Spoiler", ""] },
+            { tag: "shown", nsfw: "shown",
+              titles: [gallery, "Not safe for work", "Ending spoiled", "Plain meme"], veils: ["", "", "", ""] },
+        ]
+    }
+
+    function test_rowsOfLiveShapedListing(data) {
+        testHelper.writeSetting("trending/nsfw", data.nsfw)
+        try {
+            var page = testCase.openFeedOn("real")
+            compare(Finders.titlesOf(page.model), data.titles)
+            compare(testCase.veilsOf(page.model), data.veils)
+            var origin = testServer.url
+            var pictures = [origin + "/img/still.png?width=40&format=png&s=b1",
+                            origin + "/img/photo.jpg?width=40&format=pjpg&s=a2",
+                            origin + "/img/single.gif?width=40&format=png&s=c3"]
+            compare(JSON.parse(page.model.get(0).gallery), pictures)
+            compare(page.model.get(0).url, pictures[0])
+            compare(page.model.get(data.titles.length - 1).gallery, "")
+
+            testCase.loadMore(page)
+            compare(Finders.titlesOf(page.model), data.titles.concat(["Page two meme"]))
+            compare(testServer.requestedTargets().filter(function (target) { return /gifv/.test(target) }), [])
+        } finally {
+            testHelper.writeSetting("trending/nsfw", "blurred")
+        }
+    }
+
+    // SAVE keeps the picture the card shows: a gallery's current one; a veiled one only once revealed.
+    function test_saveWhatIsShown_data() {
+        return [
+            { tag: "gallery, second picture", title: "A gallery of three & more", forward: 1, blue: true },
+            { tag: "NSFW, revealed", title: "Not safe for work", reveal: true, blue: true },
+            { tag: "spoiler, revealed", title: "Ending spoiled", reveal: true, blue: false },
+        ]
+    }
+
+    function test_saveWhatIsShown(data) {
+        var page = testCase.openFeedOn("real")
+        var card = testCase.cardTitled(page, data.title)
+        page.positionViewAtIndex(Finders.titlesOf(page.model).indexOf(data.title), ListView.Beginning)
+        testCase.waitForPicture(card)
+        var filesBefore = testHelper.bunkerFiles()
+        if (data.reveal) {
+            mouseClick(Finders.buttonOf(card, "SAVE"))
+            page.saveShownPicture(card)
+            // Grabs complete in order: once this one is done, one started above would be too.
+            var grabbed = false
+            card.grabToImage(function () { grabbed = true })
+            tryVerify(function () { return grabbed }, 5000, "grab done")
+            compare(testHelper.bunkerFiles(), filesBefore, "nothing saved while blurred")
+            mouseClick(card.memeImg.parent)
+            compare(card.veiled, false)
+        }
+        if (data.forward) {
+            testCase.activate()
+            mouseClick(card.memeImg.parent)
+            tryCompare(card, "activeFocus", true)
+            for (var i = 0; i < data.forward; ++i)
+                testHelper.keyClick(testCase.window, Qt.Key_Right)
+            compare(card.pictureIndex, data.forward)
+        }
+        testCase.waitForPicture(card)
+        waitForRendering(card)
+        mouseClick(Finders.buttonOf(card, "SAVE"))
+        tryVerify(function () { return testHelper.bunkerFiles().length === filesBefore.length + 2 }, 5000, "saved")
+        var jpeg = testHelper.bunkerFiles().filter(function (file) {
+            return filesBefore.indexOf(file) < 0 && /\.jpeg$/.test(file)
+        })[0]
+        var colour = testHelper.centreColorOf(testHelper.bunkerPath() + jpeg)
+        verify(data.blue ? colour.b > 0.8 && colour.r < 0.2 : colour.r > 0.8 && colour.b < 0.2, String(colour))
+    }
+
+    // Start with the server up, stop it, start again: the page last read, its pictures from the
+    // cache and a banner; the no-internet card only when nothing was read before.
+    function test_offlineStart_data() {
+        return [
+            { tag: "page read before", sort: "kept", titles: ["Kept meme"], banner: true },
+            { tag: "nothing read before", sort: "neverread", titles: ["No Internet connection, sry m8"], banner: false },
+        ]
+    }
+
+    function test_offlineStart(data) {
+        var page = testCase.openFeedOn(data.sort)
+        testCase.waitForPicture(testCase.cards(page, 1)[0])
+        testCase.window.destroy()
+        tryCompare(testCase, "window", null)
+        verify(testServer.setReachable(false))
+        try {
+            page = testCase.openFeed()
+            compare(Finders.titlesOf(page.model), data.titles)
+            var card = testCase.cards(page, 1)[0]
+            testCase.waitForPicture(card)
+            var banner = page.headerItem
+            compare(banner.visible, data.banner)
+            var text = Finders.findItem(banner, function (item) { return /^Offline — showing the feed from \S/.test(item.text) })
+            compare(text !== null, data.banner)
+            compare(page.footerItem.visible, data.banner)
+        } finally {
+            verify(testServer.setReachable(true))
+        }
+    }
+
     name: "TrendingPage"
 }
