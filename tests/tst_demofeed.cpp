@@ -32,14 +32,15 @@ private slots:
         QTest::addColumn<QJsonValue>("after");
 
         QTest::newRow("json") << false << QStringList { "/r/dankmemes/hot.json?after=&limit=25" }
-                              << QStringList { "It compiled on the first try", "Friday, 5 PM: tests or ship it?",
-                                     "Me &amp; the rubber duck at 3 AM" }
+                              << QStringList { "It compiled on the first try",
+                                     "Too spicy for the office (NSFW: blurred until clicked)",
+                                     "Friday, 5 PM: tests or ship it?", "Me &amp; the rubber duck at 3 AM" }
                               << QJsonValue("t3_demo2");
         QTest::newRow("atomFallback")
             << true << QStringList { "/r/dankmemes/hot.json?after=&limit=25", "/r/dankmemes/hot/.rss?after=&limit=25" }
-            << QStringList { "It compiled on the first try", "Friday, 5 PM: tests or ship it?",
-                   "Me & the rubber duck at 3 AM", "Monday.exe has stopped working",
-                   "Free RAM upgrade (a GIF; the feed shows its first frame)",
+            << QStringList { "It compiled on the first try", "Too spicy for the office (NSFW: blurred until clicked)",
+                   "Friday, 5 PM: tests or ship it?", "Me & the rubber duck at 3 AM", "Friday, 5 PM: tests or ship it?",
+                   "Monday.exe has stopped working", "Free RAM upgrade (a GIF; the feed shows its first frame)",
                    "A small picture is shown at its own size", "Last page >_< LOAD MORE starts over" }
             << QJsonValue(QJsonValue::Null);
     }

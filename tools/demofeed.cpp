@@ -30,25 +30,42 @@ const Picture pictures[] = {
     { "coffee.jpg", "image/jpeg" },
     { "ram.gif", "image/gif" },
     { "cookie.png", "image/png" },
+    { "gallery1.png", "image/png" },
+    { "gallery2.png", "image/png" },
+    { "gallery3.png", "image/png" },
+    { "spicy.jpg", "image/jpeg" },
 };
+
+enum class Kind { Picture, Link, Gallery };
 
 // Every post of the demo board, in listing order; pages follow each other through "after".
 struct DemoPost {
     int page;
     const char *id;
     const char *title;
-    const char *picture; // none: a link post
+    const char *picture; // a gallery's first picture; none for a link post
     bool stickied;
+    Kind kind = Kind::Picture;
+    bool over18 = false;
 };
+
+// The pictures of the gallery post, in gallery order.
+const char *const galleryPictures[] = { "gallery1.png", "gallery2.png", "gallery3.png" };
 
 const DemoPost posts[] = {
     // As on the real board, the first page starts with a pinned post and holds a link post; the
     // feed shows neither.
     { 1, "t3_demo1a", "Welcome to the demo feed (pinned, not shown)", "cookie.png", true },
     { 1, "t3_demo1b", "It compiled on the first try", "compiled.png", false },
-    { 1, "t3_demo1c", "A link post, not shown", nullptr, false },
+    { 1, "t3_demo1f", "How every feature gets done (a gallery: swipe, arrows or the buttons)", "gallery1.png", false,
+        Kind::Gallery },
+    { 1, "t3_demo1g", "Too spicy for the office (NSFW: blurred until clicked)", "spicy.jpg", false, Kind::Picture,
+        true },
+    { 1, "t3_demo1c", "A link post, not shown", nullptr, false, Kind::Link },
     { 1, "t3_demo1d", "Friday, 5 PM: tests or ship it?", "buttons.png", false },
     { 1, "t3_demo1e", "Me &amp; the rubber duck at 3 AM", "duck.jpg", false },
+    // The board re-ranked while you read page 1: page 2 repeats a post, which the feed shows once.
+    { 2, "t3_demo1d", "Friday, 5 PM: tests or ship it?", "buttons.png", false },
     { 2, "t3_demo2a", "Monday.exe has stopped working", "coffee.jpg", false },
     { 2, "t3_demo2b", "Free RAM upgrade (a GIF; the feed shows its first frame)", "ram.gif", false },
     { 2, "t3_demo2c", "A small picture is shown at its own size", "cookie.png", false },
@@ -56,10 +73,53 @@ const DemoPost posts[] = {
 };
 constexpr int pageCount = 3;
 
+QString pictureUrl(const char *picture, const QString &base)
+{
+    return base + QStringLiteral("/demo/") + QLatin1String(picture);
+}
+
 QString targetOf(const DemoPost &post, const QString &base)
 {
-    return post.picture ? base + QStringLiteral("/demo/") + QLatin1String(post.picture)
-                        : base + QStringLiteral("/article");
+    switch (post.kind) {
+    case Kind::Link:
+        return base + QStringLiteral("/article");
+    case Kind::Gallery:
+        return base + QStringLiteral("/gallery/") + QLatin1String(post.id).mid(3);
+    case Kind::Picture:
+        break;
+    }
+    return pictureUrl(post.picture, base);
+}
+
+// A gallery post as the board lists it: no post_hint, its pictures under media_metadata, their
+// addresses HTML-escaped.
+void addGallery(QJsonObject &data, const QString &base)
+{
+    QJsonArray items;
+    QJsonObject media;
+    for (const char *picture : galleryPictures) {
+        const QString id = QString::fromLatin1(picture).section(QLatin1Char('.'), 0, 0);
+        items.append(QJsonObject { { "media_id", id } });
+        const QString source = pictureUrl(picture, base) + QStringLiteral("?format=png&amp;v=1");
+        media.insert(id,
+            QJsonObject { { "status", "valid" }, { "e", "Image" }, { "m", "image/png" },
+                { "s", QJsonObject { { "x", 432 }, { "y", 324 }, { "u", source } } } });
+    }
+    data.insert("is_gallery", true);
+    data.insert("gallery_data", QJsonObject { { "items", items } });
+    data.insert("media_metadata", media);
+}
+
+QJsonObject postData(const DemoPost &post, const QString &base)
+{
+    QJsonObject data { { "name", QLatin1String(post.id) }, { "title", QLatin1String(post.title) },
+        { "url", targetOf(post, base) }, { "stickied", post.stickied }, { "over_18", post.over18 },
+        { "spoiler", false } };
+    if (post.kind == Kind::Gallery)
+        addGallery(data, base);
+    else
+        data.insert("post_hint", post.kind == Kind::Link ? "link" : "image");
+    return data;
 }
 
 QByteArray listing(const QJsonArray &children, const QJsonValue &after)
@@ -77,9 +137,7 @@ QByteArray page(const QByteArray &after, const QString &base)
     for (const DemoPost &post : posts) {
         if (post.page != number)
             continue;
-        const QJsonObject data { { "title", QLatin1String(post.title) }, { "url", targetOf(post, base) },
-            { "post_hint", post.picture ? "image" : "link" }, { "stickied", post.stickied } };
-        children.append(QJsonObject { { "kind", "t3" }, { "data", data } });
+        children.append(QJsonObject { { "kind", "t3" }, { "data", postData(post, base) } });
     }
     const QJsonValue next = number < pageCount ? QJsonValue(QStringLiteral("t3_demo%1").arg(number + 1)) : QJsonValue();
     return listing(children, next);
@@ -105,7 +163,9 @@ void installDemoRoutes(TestHttpServer &server, bool atomOnly)
     for (const Picture &picture : pictures) {
         QFile file(QStringLiteral(":/demo/") + QLatin1String(picture.name));
         file.open(QIODevice::ReadOnly);
-        const Response response = Response::ok(file.readAll(), picture.contentType);
+        Response response = Response::ok(file.readAll(), picture.contentType);
+        // Like the forum's picture host: cacheable, so the demo's pictures show on an offline start too.
+        response.headers.append(qMakePair(QByteArray("Cache-Control"), QByteArray("public, max-age=31536000")));
         // Served on every request for the picture: each one needs its own copy.
         server.route(QByteArray("/demo/") + picture.name,
             [response](const Request &) { return response; }); // NOLINT(performance-no-automatic-move)

@@ -76,3 +76,20 @@ convert -size 300x220 xc:'#ffe082' \
     -fill '#6d4c41' -stroke none -draw 'circle 150,110 150,150' \
     -fill white -draw 'circle 135,100 135,108' -draw 'circle 165,100 165,108' \
     -font "$font" -fill '#3e2723' -pointsize 22 -gravity south -annotate +0+12 'tiny but mighty' -depth 8 cookie.png
+
+# A gallery of three: how a feature gets done, one step per picture.
+step=1
+for words in 'write the code' 'delete the code' 'it works now'; do
+    convert -size 600x450 gradient:'#fff8e1'-'#ffe0b2' \
+        -fill '#26a69a' -stroke '#004d40' -strokewidth 4 -draw "circle 300,230 300,$((230 - 40 * step))" \
+        -fill white -stroke none -font "$font" -pointsize 90 -gravity center -annotate +0+0 "$step" \
+        png:- | caption "STEP $step" "$words" "gallery$step.png"
+    step=$((step + 1))
+done
+
+# The NSFW post: a pepper too hot for the office, shown blurred until clicked.
+convert -size 600x450 xc:'#fbe9e7' \
+    -fill '#d32f2f' -stroke '#7f0000' -strokewidth 4 -draw 'ellipse 290,250 150,55 0,360' \
+    -fill '#388e3c' -stroke '#1b5e20' -draw 'roundrectangle 420,140 460,220 10,10' \
+    -fill '#ff8a65' -stroke none -draw 'ellipse 250,225 70,12 0,360' \
+    png:- | caption 'TOO SPICY' 'not safe for work' spicy.jpg
