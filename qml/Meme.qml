@@ -142,7 +142,8 @@ Pane {
 
                 sourceComponent: FastBlur {
                     source: imgLoader.item
-                    radius: 64
+                    // Heavy enough that neither faces nor captions can be made out.
+                    radius: 128
                 }
             }
 
@@ -180,11 +181,16 @@ Pane {
                 Rectangle {
                     id: veilShade
 
-                    anchors.fill: parent
+                    x: imgLoader.x
+                    y: imgLoader.y
+                    width: Math.max(imgLoader.width, veilLabel.implicitWidth + 20)
+                    height: Math.max(imgLoader.height, veilLabel.implicitHeight + 20)
                     visible: meme.veiled
-                    color: "#66000000"
+                    color: "#80000000"
 
                     Label {
+                        id: veilLabel
+
                         anchors.centerIn: parent
                         text: meme.veil + " — click to show"
                         color: "#fff"
@@ -226,11 +232,9 @@ Pane {
                 Label {
                     id: galleryBadge
 
-                    anchors {
-                        top: parent.top
-                        right: parent.right
-                        margins: 10
-                    }
+                    // On the picture's top right corner, wherever the picture sits in the area.
+                    x: imgLoader.x + imgLoader.width - galleryBadge.width - 10
+                    y: imgLoader.y + 10
                     visible: meme.pictureCount > 1
                     padding: 6
                     text: (meme.pictureIndex + 1) + "/" + meme.pictureCount
