@@ -1,4 +1,5 @@
 #include "framehook.h"
+#include "picturewatch.h"
 #include "startup.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,7 @@
 // pushed, or how much memory the feed holds after it has shown every card. The application has no
 // options of its own; everything a benchmark needs lives in this launcher.
 namespace {
-enum class Mode { Startup, BunkerPage, Feed };
+enum class Mode { Startup, BunkerPage, Feed, FirstMeme };
 
 Mode mode = Mode::Startup;
 // A frame is reported once nothing has been drawn for this long: no animation runs any more.
@@ -58,6 +59,17 @@ QQuickItem *findPicture(QQuickItem *item)
             return picture;
     }
     return nullptr;
+}
+
+// The picture of the feed's first card, once that card exists.
+QQuickItem *firstCardPicture(QQuickWindow *window)
+{
+    auto *stack = window->findChild<QQuickItem *>(QStringLiteral("stack"));
+    auto *feed = stack ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
+    QQuickItem *card = nullptr;
+    if (feed)
+        QMetaObject::invokeMethod(feed, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, card), Q_ARG(int, 0));
+    return card ? findPicture(card) : nullptr;
 }
 
 // Scrolls the feed card by card, waiting for each card's picture, then reports resident memory.
@@ -135,6 +147,16 @@ public:
                 walker = new FeedWalker(window);
             return;
         }
+        if (mode == Mode::FirstMeme) {
+            if (!watch)
+                watch = new PictureWatch([window]() { return firstCardPicture(window); }, this);
+            if (!reported && watch->readyAt() > 0 && swappedAt > watch->readyAt()) {
+                reported = true;
+                report("first_meme_ns", swappedAt);
+                finish();
+            }
+            return;
+        }
         if (pushedAt > 0) {
             if (swappedAt > pushedAt && !reported) {
                 reported = true;
@@ -174,6 +196,7 @@ private:
 
     QTimer *settle = nullptr;
     FeedWalker *walker = nullptr;
+    PictureWatch *watch = nullptr;
     qint64 pushedAt = 0;
     int frames = 0;
     bool reported = false;
@@ -183,13 +206,15 @@ private:
 int main(int argc, char *argv[])
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s startup|bunkerpage|feed [Qt options]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s startup|bunkerpage|feed|firstmeme [Qt options]\n", argv[0]);
         return 2;
     }
     if (std::strcmp(argv[1], "bunkerpage") == 0)
         mode = Mode::BunkerPage;
     else if (std::strcmp(argv[1], "feed") == 0)
         mode = Mode::Feed;
+    else if (std::strcmp(argv[1], "firstmeme") == 0)
+        mode = Mode::FirstMeme;
     else if (std::strcmp(argv[1], "startup") != 0) {
         std::fprintf(stderr, "unknown mode %s\n", argv[1]);
         return 2;
