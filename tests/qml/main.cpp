@@ -52,7 +52,6 @@ void installPageRoutes(TestHttpServer &server)
         { "/r/dankmemes/markup.json", markup },
         { "/r/dankmemes/oddposts.json", oddPosts },
         { "/r/dankmemes/jsonarray.json", R"(["not", "a", "listing"])" },
-        { "/r/dankmemes/childrenobject.json", R"({"data":{"children":{"0":{}},"after":null}})" },
     };
     for (const auto &body : bodies) {
         const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
@@ -64,9 +63,6 @@ void installPageRoutes(TestHttpServer &server)
     // Decompression bombs, built when asked for: each takes hundreds of megabytes once decoded.
     server.route("/img/hostile/png20000x20000", [](const TestHttpServer::Request &) {
         return TestHttpServer::Response::ok(HostilePictures::blackPng(20000, 20000, true), "image/png");
-    });
-    server.route("/img/hostile/gifscreen10000x20000", [](const TestHttpServer::Request &) {
-        return TestHttpServer::Response::ok(HostilePictures::manyFrameGif(2, 10000, 20000), "image/gif");
     });
 }
 } // namespace
