@@ -20,11 +20,13 @@
 
 const char *const Startup::organizationDomain = "jestcrate.app";
 const char *const Startup::applicationName = "Jest Crate";
+const char *const Startup::applicationVersion = JESTCRATE_VERSION;
 
 void Startup::setIdentity(QCoreApplication &application)
 {
     application.setOrganizationDomain(QString::fromLatin1(organizationDomain));
     application.setApplicationName(QString::fromLatin1(applicationName));
+    application.setApplicationVersion(QString::fromLatin1(applicationVersion));
 }
 
 // A process killed between creating a settings lock file and writing its owner into it leaves an
