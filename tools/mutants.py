@@ -33,7 +33,7 @@ TESTS_FOR = [
     (r"src/networkpolicy\.", r"tst_reddit|tst_bunker"),
     (r"src/picture", r"tst_picturenetworkaccessmanager|tst_bunker|qml_tst_meme"),
     (r"src/sharemanager\.", r"tst_sharemanager|qml_tst_bunkerpage"),
-    (r"src/(startup|quitonsignal|main)\.", r"tst_startup|tst_smoke|tst_crashsafety"),
+    (r"src/(startup|quitonsignal|main|commandline)\.", r"tst_startup|tst_smoke|tst_crashsafety"),
     (r"qml/main\.qml", r"qml_tst_mainwindow|tst_settingsstores"),
     (r"qml/Trending\.qml", r"qml_tst_trending"),
     (r"qml/Meme\.qml", r"qml_tst_meme|qml_tst_trending|qml_tst_bunkerpage"),
