@@ -244,7 +244,14 @@ void Bunker::save(const QString &title, const QVariant &var)
 
 void Bunker::saveFromUrl(const QString &title, const QString &url)
 {
-    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    const QUrl address(url, QUrl::TolerantMode);
+    if (!NetworkPolicy::isWebAddress(address)) {
+        // Refused later, as a failed download would be, so that every outcome arrives alike.
+        QMetaObject::invokeMethod(
+            this, [this]() { emit imageSaved(false); }, Qt::QueuedConnection);
+        return;
+    }
+    QNetworkRequest request(address);
     // Each download keeps the title it was started with, however many run at once.
     request.setAttribute(QNetworkRequest::User, title);
     NetworkPolicy::limitBodySize(manager.get(request), maxDownloadSize);

@@ -407,6 +407,38 @@ private slots:
         QVERIFY(QFileInfo::exists(dataPath + "/victim.png"));
         QCOMPARE(storedCounter(), QVariant(1));
     }
+
+    void saveFromUrlTakesOnlyWebPictures_data()
+    {
+        QTest::addColumn<QString>("address");
+        const QList<QPair<const char *, QString>> elsewhere {
+            { "file", QString::fromLatin1(QUrl::fromLocalFile(dataPath + "/victim-private.png").toEncoded()) },
+            { "qrc", "qrc:/testdata/animated.gif" },
+            { "data", "data:image/png;base64," + server.fetch("/img/still.png").toBase64() },
+            // The test server never greets an FTP client: a download that went ahead would hang.
+            { "ftp", "ftp://127.0.0.1:" + QString::number(server.baseUrl().port()) + "/img/still.png" },
+        };
+        for (const auto &target : elsewhere) {
+            QTest::newRow(target.first) << target.second;
+            QTest::newRow(QByteArray("redirectTo-") + target.first)
+                << url("/img/redirect-to?to=" + QString::fromLatin1(QUrl::toPercentEncoding(target.second)));
+        }
+    }
+
+    // What such an address names is never copied into the bunker, nor where a web address leads to it.
+    void saveFromUrlTakesOnlyWebPictures()
+    {
+        QFETCH(QString, address);
+        QVERIFY(write(dataPath + "/victim-private.png", server.fetch("/img/still.png")));
+        Bunker bunker;
+        QSignalSpy saved(&bunker, &Bunker::imageSaved);
+        bunker.saveFromUrl("stolen", address);
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(saved.count(), 1);
+        QCOMPARE(saved.takeFirst().at(0).toBool(), false);
+        QVERIFY(!QFileInfo::exists(bunkerDir()));
+        QVERIFY(!storedCounter().isValid());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBunker)

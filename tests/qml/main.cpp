@@ -9,6 +9,7 @@
 #include "testhttpserver.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +17,7 @@
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtQuickTest>
 
 namespace {
@@ -69,6 +71,38 @@ void installPageRoutes(TestHttpServer &server)
         return TestHttpServer::Response::ok(HostilePictures::manyFrameGif(2, 10000, 20000), "image/gif");
     });
 }
+
+// A listing of one post per picture address that is not on the web, each also behind a redirect,
+// and one web picture behind a redirect; titles name the address. The file: address names a real
+// picture, so that one read from it would show.
+void installPictureSourceRoutes(TestHttpServer &server, const QString &privatePicture)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    picture.save(privatePicture, "PNG");
+    const QString base = server.url();
+    const QList<QPair<QString, QString>> elsewhere {
+        { QStringLiteral("file"), QString::fromLatin1(QUrl::fromLocalFile(privatePicture).toEncoded()) },
+        { QStringLiteral("qrc"), QStringLiteral("qrc:/img/nointernet.jpg") },
+        { QStringLiteral("data"),
+            QStringLiteral("data:image/png;base64,") + server.fetch("/img/still.png").toBase64() },
+        // The test server never greets an FTP client: a picture asked for there would never arrive.
+        { QStringLiteral("ftp"), QStringLiteral("ftp://127.0.0.1:%1/img/still.png").arg(server.baseUrl().port()) },
+        { QStringLiteral("web"), base + QStringLiteral("/img/still.png") },
+    };
+    QJsonArray posts;
+    for (const auto &target : elsewhere) {
+        if (target.first != QLatin1String("web"))
+            posts.append(imagePost(target.first, target.second));
+        posts.append(imagePost(QStringLiteral("redirect to ") + target.first,
+            base + QStringLiteral("/img/redirect-to?to=")
+                + QString::fromLatin1(QUrl::toPercentEncoding(target.second))));
+    }
+    const TestHttpServer::Response response = TestHttpServer::Response::ok(listingOf(posts), "application/json");
+    server.route("/r/dankmemes/sources.json", [response](const TestHttpServer::Request &) {
+        return response; // NOLINT(performance-no-automatic-move)
+    });
+}
 } // namespace
 
 // Prepares each QML test as the application's start-up would: identity, style, types, the
@@ -85,6 +119,7 @@ public slots:
         server.listen();
         installCannedRoutes(server);
         installPageRoutes(server);
+        installPictureSourceRoutes(server, scratch.filePath(QStringLiteral("private.png")));
         QSettings().setValue(QStringLiteral("trending/origin"), server.url());
         ShareManager::setDefaultPlatform(&share);
     }
@@ -105,6 +140,7 @@ private:
     RecordingShare share;
     ObjectListModel model;
     QmlTestHelper helper;
+    QTemporaryDir scratch;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(jestcrate, Setup)

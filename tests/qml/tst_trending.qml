@@ -203,5 +203,31 @@ WindowTestCase {
         }
     }
 
+    // Only web pictures are shown: any other address makes a post without a picture, and a web
+    // address redirecting to one fails to load.
+    function test_pictureSources_data() {
+        var redirect = testServer.url + "/img/redirect-to?to="
+        var rows = []
+        var targets = ["file", "qrc", "data", "ftp"]
+        for (var i = 0; i < targets.length; ++i) {
+            rows.push({ tag: targets[i], row: 2 * i, url: "", status: Image.Null })
+            rows.push({ tag: "redirect to " + targets[i], row: 2 * i + 1, url: redirect, status: Image.Error })
+        }
+        rows.push({ tag: "redirect to web", row: 8, url: redirect, status: Image.Ready })
+        return rows
+    }
+
+    function test_pictureSources(data) {
+        var page = testCase.openFeedOn("sources")
+        compare(page.model.count, 9)
+        compare(page.model.get(data.row).title, data.tag)
+        var url = page.model.get(data.row).url
+        compare(data.url === "" ? url : url.slice(0, data.url.length), data.url)
+        page.positionViewAtIndex(data.row, ListView.Beginning)
+        var card = testCase.cardTitled(page, data.tag)
+        tryVerify(function () { return card.memeImg !== null && card.memeImg.status === data.status }, 5000,
+                  "picture status " + (card.memeImg ? card.memeImg.status : "none"))
+    }
+
     name: "TrendingPage"
 }

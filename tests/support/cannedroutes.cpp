@@ -244,6 +244,9 @@ void installCannedRoutes(TestHttpServer &server)
     fixed("/img/huge-unsized", withDelivery(Response::ok(hugeJpeg, "image/jpeg"), Response::Delivery::Unsized));
     server.route("/img/redirect",
         [self](const Request &) { return Response::redirect(self->url().toUtf8() + "/img/still.png"); });
+    server.route("/img/redirect-to", [](const Request &request) {
+        return Response::redirect(QByteArray::fromPercentEncoding(request.queryItem("to")));
+    });
 
     // Listings.
     server.route("/r/dankmemes/hot.json", [self](const Request &request) {

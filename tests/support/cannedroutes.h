@@ -28,6 +28,7 @@ class TestHttpServer;
 //   /img/notimage.txt              plain text
 //   /img/empty                     200 with an empty body
 //   /img/redirect                  302 to /img/still.png
+//   /img/redirect-to?to=ADDRESS    302 to ADDRESS (percent-encoded in the query), whatever its scheme
 //   /img/close, /img/stall         photo.jpg cut off halfway; head only, body never comes
 //   /img/huge, /img/huge-unsized   a readable JPEG padded to 3 MiB, with and without Content-Length
 //   /img/statusN                   status N, for N = 403, 404, 429, 500
