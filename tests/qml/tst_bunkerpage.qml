@@ -212,6 +212,48 @@ WindowTestCase {
         compare(testCase.scriptWarnings("Bunker.qml"), [])
     }
 
+    // REMOVE offers UNDO for a few seconds. UNDO puts the card back in its place with its files; once
+    // the bar closes, by itself or as the page is left, the files are in the trash.
+    function test_undoBar_data() {
+        return [
+            { tag: "undo", action: "undo" },
+            { tag: "bar closes by itself", action: "wait" },
+            { tag: "page left", action: "leave" },
+        ]
+    }
+
+    function test_undoBar(data) {
+        openBunker()
+        saveMeme("Oldest")
+        saveMeme("Middle")
+        saveMeme("Newest")
+        var uuid = page().model.get(1).uuid
+        var names = [uuid + ".dat", page().model.get(1).path.split("/").pop()]
+        mouseClick(Finders.buttonOf(testCase.cards(page(), 3)[1], "REMOVE"))
+        var message = Finders.findItem(page(), Finders.withText("Meme removed"))
+        verify(message !== null, "the bar is shown")
+        compare(Finders.titlesOf(page().model), ["Newest", "Oldest"])
+        compare(testCase.memeCounterText(), "2")
+        if (data.action === "undo") {
+            mouseClick(Finders.buttonOf(page(), "UNDO"))
+            compare(Finders.titlesOf(page().model), ["Newest", "Middle", "Oldest"])
+            compare(page().model.get(1).uuid, uuid)
+            testCase.cards(page(), 3)
+            compare(testCase.memeCounterText(), "3")
+            compare(message.visible, false)
+        } else if (data.action === "leave") {
+            testCase.chooseDrawerEntry("Copypasta")
+        } else {
+            tryCompare(message, "visible", false, 8000)
+        }
+        var trash = testHelper.dataLocation() + "/../Trash/files/"
+        tryVerify(function () {
+            return names.every(function (name) { return testHelper.fileExists(trash + name) === (data.action !== "undo") })
+        }, 5000, "the files in the trash: " + (data.action !== "undo"))
+        for (var i = 0; i < names.length; ++i)
+            compare(testHelper.fileExists(testHelper.bunkerPath() + names[i]), data.action === "undo", names[i])
+    }
+
     name: "BunkerPage"
 
     // A second handle on the window's bunker directory, to empty it between test functions; it
