@@ -244,13 +244,11 @@ void Bunker::save(const QString &title, const QVariant &var)
 
 void Bunker::saveFromUrl(const QString &title, const QString &url)
 {
-    const QUrl address(url, QUrl::TolerantMode);
-    if (!NetworkPolicy::isWebAddress(address)) {
-        // Refused later, as a failed download would be, so that every outcome arrives alike.
-        QMetaObject::invokeMethod(
-            this, [this]() { emit imageSaved(false); }, Qt::QueuedConnection);
-        return;
-    }
+    QUrl address(url, QUrl::TolerantMode);
+    // A file:, qrc: or data: address would copy whatever it names into the bunker. It fails like
+    // any download that cannot start, through the same handler.
+    if (!NetworkPolicy::isWebAddress(address))
+        address = NetworkPolicy::refusedAddress();
     QNetworkRequest request(address);
     // Each download keeps the title it was started with, however many run at once.
     request.setAttribute(QNetworkRequest::User, title);

@@ -62,6 +62,11 @@ bool NetworkPolicy::isWebAddress(const QUrl &url)
     return (scheme == QLatin1String("https") || scheme == QLatin1String("http")) && !url.host().isEmpty();
 }
 
+QUrl NetworkPolicy::refusedAddress()
+{
+    return QUrl(QStringLiteral("refused:"));
+}
+
 void NetworkPolicy::limitBodySize(QNetworkReply *reply, qint64 maxBytes)
 {
     reply->setProperty(maxBodySizeProperty, maxBytes);

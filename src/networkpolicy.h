@@ -20,6 +20,10 @@ void apply(QNetworkAccessManager &manager, int transferTimeoutMs);
 // resources or inline data as if they were a post's picture.
 bool isWebAddress(const QUrl &url);
 
+// An address of no known scheme: what a request for it gets is Qt's own failed reply, which
+// finishes like any other.
+QUrl refusedAddress();
+
 // Aborts the reply (it then finishes with an error) once its body is known to exceed maxBytes.
 void limitBodySize(QNetworkReply *reply, qint64 maxBytes);
 

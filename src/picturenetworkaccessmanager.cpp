@@ -38,11 +38,10 @@ QNetworkReply *PictureNetworkAccessManager::createRequest(
 {
     if (!NetworkPolicy::isWebAddress(request.url())) {
         // Qt Quick follows a picture's redirect by asking again for wherever it points, and this
-        // manager would read a file:, qrc:, data: or ftp: address as readily as a web one. An
-        // address of no known scheme gets Qt's own failed reply instead.
+        // manager would read a file:, qrc:, data: or ftp: address as readily as a web one.
         qDebug().noquote() << "Picture refused: not a web address" << request.url().toString();
         QNetworkRequest refused(request);
-        refused.setUrl(QUrl(QStringLiteral("refused:")));
+        refused.setUrl(NetworkPolicy::refusedAddress());
         return QNetworkAccessManager::createRequest(operation, refused, body);
     }
     QNetworkReply *reply = QNetworkAccessManager::createRequest(operation, request, body);
