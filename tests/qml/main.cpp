@@ -9,7 +9,6 @@
 #include "testhttpserver.h"
 
 #include <QCoreApplication>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,32 +71,14 @@ void installPageRoutes(TestHttpServer &server)
     });
 }
 
-// A listing of one post per picture address that is not on the web, each also behind a redirect,
-// and one web picture behind a redirect; titles name the address. The file: address names a real
-// picture, so that one read from it would show.
-void installPictureSourceRoutes(TestHttpServer &server, const QString &privatePicture)
+// One post per picture address that is not on the web, titled by its name, then one whose web
+// picture comes through a redirect.
+void installPictureSourceRoutes(TestHttpServer &server, const QString &folder)
 {
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    picture.save(privatePicture, "PNG");
-    const QString base = server.url();
-    const QList<QPair<QString, QString>> elsewhere {
-        { QStringLiteral("file"), QString::fromLatin1(QUrl::fromLocalFile(privatePicture).toEncoded()) },
-        { QStringLiteral("qrc"), QStringLiteral("qrc:/img/nointernet.jpg") },
-        { QStringLiteral("data"),
-            QStringLiteral("data:image/png;base64,") + server.fetch("/img/still.png").toBase64() },
-        // The test server never greets an FTP client: a picture asked for there would never arrive.
-        { QStringLiteral("ftp"), QStringLiteral("ftp://127.0.0.1:%1/img/still.png").arg(server.baseUrl().port()) },
-        { QStringLiteral("web"), base + QStringLiteral("/img/still.png") },
-    };
     QJsonArray posts;
-    for (const auto &target : elsewhere) {
-        if (target.first != QLatin1String("web"))
-            posts.append(imagePost(target.first, target.second));
-        posts.append(imagePost(QStringLiteral("redirect to ") + target.first,
-            base + QStringLiteral("/img/redirect-to?to=")
-                + QString::fromLatin1(QUrl::toPercentEncoding(target.second))));
-    }
+    for (const auto &picture : nonWebPictures(server, folder))
+        posts.append(imagePost(picture.first, picture.second));
+    posts.append(imagePost(QStringLiteral("redirect to web"), server.url() + QStringLiteral("/img/redirect")));
     const TestHttpServer::Response response = TestHttpServer::Response::ok(listingOf(posts), "application/json");
     server.route("/r/dankmemes/sources.json", [response](const TestHttpServer::Request &) {
         return response; // NOLINT(performance-no-automatic-move)
@@ -119,7 +100,7 @@ public slots:
         server.listen();
         installCannedRoutes(server);
         installPageRoutes(server);
-        installPictureSourceRoutes(server, scratch.filePath(QStringLiteral("private.png")));
+        installPictureSourceRoutes(server, scratch.path());
         QSettings().setValue(QStringLiteral("trending/origin"), server.url());
         ShareManager::setDefaultPlatform(&share);
     }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 class TestHttpServer;
@@ -76,3 +77,8 @@ QByteArray atomFeed(const QList<AtomEntry> &entries);
 
 // The Atom fixtures above by name ("normal", "notxml", ...), as the routes serve them.
 QByteArray atomFixture(const QString &name);
+
+// Picture addresses that are not on the web, as (name, address): "file" (a copy of /img/still.png
+// written into `folder`), "qrc", "data" and "ftp" (the test server's port, which never greets an
+// FTP client), each followed by "redirect to <name>", the test server redirecting there.
+QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, const QString &folder);
