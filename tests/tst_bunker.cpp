@@ -78,7 +78,7 @@ class TestBunker : public QObject {
     // Three memes a second apart, newest first, and neither a removal waiting nor a trash.
     QStringList storeThreeMemes() const
     {
-        const QStringList keys { QStringLiteral("1600000003-33333333-3333-4333-8333-333333333333"), oldKey,
+        QStringList keys { QStringLiteral("1600000003-33333333-3333-4333-8333-333333333333"), oldKey,
             QStringLiteral("1599999999-11111111-1111-4111-8111-111111111111") };
         for (const QString &key : keys)
             writeRecord(key, "meme", "png");
