@@ -7,6 +7,9 @@
 #include <QMap>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -483,16 +486,28 @@ private slots:
         QCOMPARE(QFileInfo::exists(trashDir() + "/files/" + keys[1] + ".dat"), !comesBack);
     }
 
+    void quitPutsRemovedMemeBack_data()
+    {
+        QTest::addColumn<bool>("applicationQuits");
+        QTest::newRow("bunkerDestroyed") << false;
+        // Before the pages close, whatever they do then.
+        QTest::newRow("applicationQuits") << true;
+    }
+
     // From REMOVE on load() lists the meme no more; quitting is no confirmation.
     void quitPutsRemovedMemeBack()
     {
+        QFETCH(bool, applicationQuits);
         const QStringList keys = storeThreeMemes();
-        QString listing;
-        {
-            Bunker bunker;
-            listing = bunker.load();
-            bunker.remove(keys[1]);
-            QCOMPARE(listed(bunker).size(), 2);
+        auto bunker = std::make_unique<Bunker>();
+        const QString listing = bunker->load();
+        bunker->remove(keys[1]);
+        QCOMPARE(listed(*bunker).size(), 2);
+        if (applicationQuits) {
+            QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+            QCoreApplication::exec();
+        } else {
+            bunker.reset();
         }
         QCOMPARE(storedCounter(), QVariant(3));
         QCOMPARE(Bunker().load(), listing);
