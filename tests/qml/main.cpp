@@ -16,6 +16,7 @@
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtQuickTest>
 
 namespace {
@@ -65,6 +66,20 @@ void installPageRoutes(TestHttpServer &server)
         return TestHttpServer::Response::ok(HostilePictures::blackPng(20000, 20000, true), "image/png");
     });
 }
+
+// One post per picture address that is not on the web, titled by its name, then one whose web
+// picture comes through a redirect.
+void installPictureSourceRoutes(TestHttpServer &server, const QString &folder)
+{
+    QJsonArray posts;
+    for (const auto &picture : nonWebPictures(server, folder))
+        posts.append(imagePost(picture.first, picture.second));
+    posts.append(imagePost(QStringLiteral("redirect to web"), server.url() + QStringLiteral("/img/redirect")));
+    const TestHttpServer::Response response = TestHttpServer::Response::ok(listingOf(posts), "application/json");
+    server.route("/r/dankmemes/sources.json", [response](const TestHttpServer::Request &) {
+        return response; // NOLINT(performance-no-automatic-move)
+    });
+}
 } // namespace
 
 // Prepares each QML test as the application's start-up would: identity, style, types, the
@@ -81,6 +96,7 @@ public slots:
         server.listen();
         installCannedRoutes(server);
         installPageRoutes(server);
+        installPictureSourceRoutes(server, scratch.path());
         QSettings().setValue(QStringLiteral("trending/origin"), server.url());
         ShareManager::setDefaultPlatform(&share);
     }
@@ -101,6 +117,7 @@ private:
     RecordingShare share;
     ObjectListModel model;
     QmlTestHelper helper;
+    QTemporaryDir scratch;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(jestcrate, Setup)

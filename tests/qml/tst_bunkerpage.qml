@@ -186,6 +186,40 @@ WindowTestCase {
         compare(testCase.scriptWarnings("Bunker.qml"), [])
     }
 
+    // REMOVE offers UNDO for a few seconds: UNDO puts the card back in its place, with its files.
+    // Once the bar closes, by itself or as the page is left, the files are in the trash.
+    function test_undoBar_data() {
+        return [{ tag: "undo" }, { tag: "bar closes by itself" }, { tag: "page left" }]
+    }
+
+    function test_undoBar(data) {
+        openBunker()
+        saveMeme("Oldest")
+        saveMeme("Middle")
+        saveMeme("Newest")
+        var uuid = page().model.get(1).uuid
+        var names = [uuid + ".dat", uuid + ".png"]
+        mouseClick(Finders.buttonOf(testCase.cards(page(), 3)[1], "REMOVE"))
+        var message = Finders.findItem(page(), Finders.withText("Meme removed"))
+        verify(message !== null, "the bar is shown")
+        compare(testCase.memeCounterText(), "2")
+        if (data.tag === "undo") {
+            mouseClick(Finders.buttonOf(page(), "UNDO"))
+            compare(Finders.titlesOf(page().model), ["Newest", "Middle", "Oldest"])
+            compare(page().model.get(1).uuid, uuid)
+            compare(testCase.memeCounterText(), "3")
+        } else if (data.tag === "page left") {
+            testCase.chooseDrawerEntry("Copypasta")
+        }
+        var trashed = data.tag !== "undo"
+        tryVerify(function () {
+            return names.every(function (name) {
+                return testHelper.fileExists(testHelper.dataLocation() + "/../Trash/files/" + name) === trashed
+                        && testHelper.fileExists(testHelper.bunkerPath() + name) === !trashed
+            })
+        }, 8000, "in the trash: " + trashed)
+    }
+
     name: "BunkerPage"
 
     // A second handle on the window's bunker directory, to empty it between test functions; it

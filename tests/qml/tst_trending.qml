@@ -92,5 +92,28 @@ WindowTestCase {
         compare(testServer.requestedTargets().indexOf("/img/tracker.png"), -1, "markup in a title loads nothing")
     }
 
+    // Any other address than a web one makes a post without a picture; a web address redirecting
+    // to one fails to load.
+    function test_pictureSources_data() {
+        var rows = []
+        var names = ["file", "qrc", "data", "ftp", "web"]
+        for (var i = 0; i < 9; ++i) {
+            var redirected = i % 2 === 1 || i === 8
+            rows.push({ tag: (redirected ? "redirect to " : "") + names[Math.floor(i / 2)], row: i, redirected: redirected,
+                        status: i === 8 ? Image.Ready : redirected ? Image.Error : Image.Null })
+        }
+        return rows
+    }
+
+    function test_pictureSources(data) {
+        var page = testCase.openFeedOn("sources")
+        compare(page.model.get(data.row).title, data.tag)
+        compare(page.model.get(data.row).url.indexOf(testServer.url + "/img/redirect"), data.redirected ? 0 : -1)
+        compare(page.model.get(data.row).url !== "", data.redirected)
+        page.positionViewAtIndex(data.row, ListView.Beginning)
+        var card = testCase.cardTitled(page, data.tag)
+        tryVerify(function () { return card.memeImg.status === data.status }, 5000, "status " + card.memeImg.status)
+    }
+
     name: "TrendingPage"
 }
