@@ -8,6 +8,8 @@ import Reddit 1.0
 // time, with "LOAD MORE" at the end. Every instance owns its feed client, so a new page starts
 // the feed from the top.
 ListView {
+    id: trendingPage
+
     function decodeEntities(text) {
         // The listing escapes exactly these three; decoding in one pass keeps "&amp;lt;" as "&lt;".
         var entities = { "&amp;": "&", "&lt;": "<", "&gt;": ">" }
@@ -34,7 +36,8 @@ ListView {
                 continue
             posts.push({
                 title: typeof post.title === "string" ? decodeEntities(post.title) : "",
-                url: typeof post.url === "string" ? post.url : ""
+                url: typeof post.url === "string" ? post.url : "",
+                post: typeof post.permalink === "string" ? reddit.postPage(post.permalink) : ""
             })
         }
         return posts
@@ -42,7 +45,7 @@ ListView {
 
     function fillWithMemes(reply) {
         if (reply === "") {
-            memeModel.append({ title: "No Internet connection, sry m8", url: "qrc:/img/nointernet.jpg" })
+            memeModel.append({ title: "No Internet connection, sry m8", url: "qrc:/img/nointernet.jpg", post: "" })
             return
         }
         var posts = imagePostsOf(reply)
@@ -61,6 +64,39 @@ ListView {
         })
     }
 
+    function openShareMenu(card) {
+        var below = card.shareButton.mapToItem(trendingPage, 0, card.shareButton.height)
+        shareMenu.card = card
+        shareMenu.x = below.x
+        shareMenu.y = below.y
+        shareMenu.open()
+    }
+
+    // The picture as shown: the grab result only lives during the callback.
+    function copyPicture(card) {
+        var picture = card.memeImg
+        if (picture === null || picture.status !== Image.Ready) {
+            window.showToast("The picture is not loaded yet")
+            return
+        }
+        picture.grabToImage(function (result) {
+            window.showToast(shareManager.copyImage(result.image) ? "Picture copied" : "Could not copy the picture")
+        })
+    }
+
+    function copyLink(card) {
+        window.showToast(shareManager.copyLink(card.url) ? "Link copied" : "This meme has no link to copy")
+    }
+
+    function openPost(card) {
+        window.showToast(shareManager.openPost(card.post) ? "Opening the post" : "This meme has no post to open")
+    }
+
+    function memeSaved(success) {
+        if (trendingPage.StackView.status === StackView.Active)
+            window.showToast(success ? "Saved to the bunker" : "Could not save the meme")
+    }
+
     maximumFlickVelocity: 5000
     spacing: 30
     model: ListModel {
@@ -69,11 +105,15 @@ ListView {
     delegate: Meme {
         id: card
 
+        readonly property string post: model.post
+
         width: card.ListView.view.width
         title: model.title
         url: model.url
+        focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
         onConfirm: card.ListView.view.saveShownPicture(card)
         onCancel: memeModel.remove(index)
+        onShare: card.ListView.view.openShareMenu(card)
     }
     footer: ItemDelegate {
         id: loadMoreButton
@@ -137,10 +177,54 @@ ListView {
         }
     }
 
-    Component.onCompleted: reddit.responseAvailable.connect(fillWithMemes)
+    // The bunker outlives the page, so the connection is undone with it.
+    Component.onCompleted: {
+        reddit.responseAvailable.connect(fillWithMemes)
+        bunker.imageSaved.connect(trendingPage.memeSaved)
+    }
+    Component.onDestruction: bunker.imageSaved.disconnect(trendingPage.memeSaved)
 
     Reddit {
         id: reddit
+    }
+
+    CardKeys {
+        view: trendingPage
+        active: trendingPage.StackView.status === StackView.Active
+
+        onSave: card.confirm()
+        onCopy: trendingPage.copyPicture(card)
+        onCopyLink: trendingPage.copyLink(card)
+        onOpen: trendingPage.openPost(card)
+        // Exactly what NORMIEEEE does.
+        onRemove: card.cancel()
+    }
+
+    Menu {
+        id: shareMenu
+
+        property Item card: null
+
+        objectName: "shareMenu"
+
+        KeyMenuItem {
+            text: "Copy picture"
+            key: "C"
+            onTriggered: trendingPage.copyPicture(shareMenu.card)
+        }
+
+        KeyMenuItem {
+            text: "Copy link"
+            key: "L"
+            onTriggered: trendingPage.copyLink(shareMenu.card)
+        }
+
+        KeyMenuItem {
+            text: "Open post"
+            key: "O"
+            enabled: shareMenu.card !== null && shareMenu.card.post !== ""
+            onTriggered: trendingPage.openPost(shareMenu.card)
+        }
     }
 
     BusyIndicator {
