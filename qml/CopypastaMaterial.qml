@@ -14,6 +14,10 @@ Pane {
     signal removeClicked
 
     width: parent ? parent.width : implicitWidth
+    // Given, because with the focus frame beside it the column is no longer the only child that
+    // the pane would take its size from.
+    contentWidth: content.implicitWidth
+    contentHeight: content.implicitHeight
     Material.elevation: 6
 
     // Around the whole card: the pane's content sits inside its padding.
@@ -33,6 +37,8 @@ Pane {
     }
 
     Column {
+        id: content
+
         anchors.fill: parent
 
         Item {

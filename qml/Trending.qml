@@ -60,7 +60,9 @@ ListView {
             return
         // The grab result only lives during the callback, so the image is handed over there.
         picture.grabToImage(function (result) {
+            var countBefore = bunker.memeCount
             bunker.save(title, result.image)
+            window.showToast(bunker.memeCount !== countBefore ? "Saved to the bunker" : "Could not save the meme")
         })
     }
 
@@ -90,11 +92,6 @@ ListView {
 
     function openPost(card) {
         window.showToast(shareManager.openPost(card.post) ? "Opening the post" : "This meme has no post to open")
-    }
-
-    function memeSaved(success) {
-        if (trendingPage.StackView.status === StackView.Active)
-            window.showToast(success ? "Saved to the bunker" : "Could not save the meme")
     }
 
     maximumFlickVelocity: 5000
@@ -177,12 +174,7 @@ ListView {
         }
     }
 
-    // The bunker outlives the page, so the connection is undone with it.
-    Component.onCompleted: {
-        reddit.responseAvailable.connect(fillWithMemes)
-        bunker.imageSaved.connect(trendingPage.memeSaved)
-    }
-    Component.onDestruction: bunker.imageSaved.disconnect(trendingPage.memeSaved)
+    Component.onCompleted: reddit.responseAvailable.connect(fillWithMemes)
 
     Reddit {
         id: reddit

@@ -1,11 +1,14 @@
 #include "qmltesthelper.h"
 
+#include "sharemanager.h"
+
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
+#include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -53,6 +56,11 @@ QString QmlTestHelper::clipboardText() const
     return QGuiApplication::clipboard()->text();
 }
 
+bool QmlTestHelper::clipboardHasImage() const
+{
+    return QGuiApplication::clipboard()->mimeData()->hasImage();
+}
+
 QString QmlTestHelper::imageFormat(const QString &path) const
 {
     return QString::fromLatin1(QImageReader(path).format());
@@ -89,6 +97,19 @@ void QmlTestHelper::keyClick(QObject *window, int key) const
 {
     if (auto *target = qobject_cast<QWindow *>(window))
         QTest::keyClick(target, Qt::Key(key));
+}
+
+void QmlTestHelper::keySequence(QObject *window, const QString &sequence) const
+{
+    if (auto *target = qobject_cast<QWindow *>(window))
+        QTest::keySequence(target, QKeySequence(sequence));
+}
+
+void QmlTestHelper::attachDesktopShare(QObject *shareManager)
+{
+    opened.clear();
+    if (auto *manager = qobject_cast<ShareManager *>(shareManager))
+        manager->setPlatform(&desktopShare);
 }
 
 QColor QmlTestHelper::pixelColor(const QVariant &image, int x, int y) const

@@ -1,0 +1,214 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtTest 1.12
+import Bunker 1.0
+import CopyPasta 1.0
+import "finders.js" as Finders
+
+// The keys of the real main window, one row per key and its effect, on the feed (four posts
+// with their pages) or in the bunker (three saved memes); and the share menus, through the mouse.
+WindowTestCase {
+    id: testCase
+
+    function page() {
+        return testCase.part("stack").currentItem
+    }
+
+    function openPage(name) {
+        testHelper.writeSetting("trending/sort", "permalinks")
+        testCase.openWindowWithFeed()
+        testHelper.attachDesktopShare(testCase.part("shareManager"))
+        testCase.activate()
+        if (name === "bunker") {
+            for (var i = 1; i <= 3; ++i)
+                saveMeme("Saved " + i)
+            testCase.chooseDrawerEntry("Meme bunker")
+        }
+        testCase.cards(page(), name === "bunker" ? 3 : 4).forEach(testCase.waitForPicture)
+    }
+
+    function saveMeme(title) {
+        savedSpy.clear()
+        store.saveFromUrl(title, testServer.url + "/img/still.png")
+        savedSpy.wait(5000)
+    }
+
+    function storedTitles() {
+        return JSON.parse(store.load()).map(function (meme) { return meme.title })
+    }
+
+    function press(keys) {
+        keys.forEach(function (key) { testHelper.keySequence(testCase.window, key) })
+    }
+
+    function cardTitles() {
+        return Finders.cardsOf(page()).map(function (card) { return card.title })
+    }
+
+    // What a row expects opened: a post's page, or the current saved card's file or folder.
+    function openedFor(what) {
+        if (what === "file" || what === "folder") {
+            var file = page().fileUrl(page().currentItem.path)
+            return what === "file" ? file : file.replace(/\/[^\/]*$/, "")
+        }
+        return postPage(what)
+    }
+
+    function postPage(key) {
+        return testServer.url + "/r/dankmemes/comments/" + key + "/post/"
+    }
+
+    function init() {
+        JSON.parse(store.load()).forEach(function (meme) { store.remove(meme.uuid) })
+        // No picture left on the clipboard by an earlier row.
+        pastas.toClipboard("cleared")
+    }
+
+    function test_keys_data() {
+        return [
+            { tag: "Down", page: "feed", keys: ["Down"], current: 1 },
+            { tag: "J twice, K", page: "feed", keys: ["J", "J", "K"], current: 1 },
+            { tag: "Up at the top", page: "feed", keys: ["Up"], current: 0 },
+            { tag: "End, then Home", page: "feed", keys: ["End", "Home"], current: 0 },
+            { tag: "End", page: "feed", keys: ["End"], current: 3 },
+            { tag: "Page Down", page: "feed", keys: ["PgDown"], current: 2 },
+            { tag: "Page Up", page: "feed", keys: ["End", "PgUp"], current: 2 },
+            { tag: "S saves", page: "feed", keys: ["Down", "S"], stored: ["Post k2"], toast: "Saved to the bunker" },
+            { tag: "C copies the picture", page: "feed", keys: ["C"], image: true, toast: "Picture copied" },
+            { tag: "L copies the link", page: "feed", keys: ["Down", "L"], text: "/img/still.png?k2", toast: "Link copied" },
+            { tag: "O opens the post", page: "feed", keys: ["Down", "Down", "O"], opened: "k3" },
+            { tag: "Delete hides", page: "feed", keys: ["Down", "Delete"], removed: 1 },
+            { tag: "Down in the bunker", page: "bunker", keys: ["Down"], current: 1 },
+            { tag: "C copies a saved picture", page: "bunker", keys: ["C"], image: true, toast: "Picture copied" },
+            { tag: "O opens a saved picture", page: "bunker", keys: ["O"], opened: "file" },
+            { tag: "F opens its folder", page: "bunker", keys: ["F"], opened: "folder" },
+            { tag: "Delete removes", page: "bunker", keys: ["Down", "Delete"], removed: 1 },
+            { tag: "F5", page: "feed", keys: ["F5"], refreshed: true },
+            { tag: "Ctrl+R", page: "feed", keys: ["Ctrl+R"], refreshed: true },
+            { tag: "Ctrl+,", page: "feed", keys: ["Ctrl+,"], subPage: true },
+            { tag: "Escape", page: "feed", keys: ["Ctrl+,", "Esc"], subPage: false },
+            { tag: "Alt+Left", page: "bunker", keys: ["Ctrl+,", "Alt+Left"], subPage: false },
+            { tag: "Ctrl+Q", page: "feed", keys: ["Ctrl+Q"], closed: true },
+            { tag: "typing in a text field", page: "feed", keys: ["S", "J", "Delete"], field: true, current: 0 },
+        ]
+    }
+
+    function test_keys(data) {
+        testCase.openPage(data.page)
+        var firstPage = page()
+        var field = data.field ? createTemporaryObject(fieldComponent, testCase.window.contentItem) : null
+        if (field !== null)
+            field.forceActiveFocus()
+        var savedBefore = storedTitles()
+        var titlesBefore = cardTitles()
+        press(data.keys)
+        if (data.current !== undefined) {
+            tryCompare(page(), "currentIndex", data.current)
+            var current = page().currentItem
+            compare(current.focusFrame, !data.field, "focus frame")
+            verify(current.y >= page().contentY - 1 && current.y < page().contentY + page().height, "card in sight")
+        }
+        if (data.removed !== undefined) {
+            var left = titlesBefore.filter(function (title, index) { return index !== data.removed })
+            tryVerify(function () { return String(cardTitles()) === String(left) }, 5000, "cards left: " + left)
+            if (data.page === "bunker")
+                compare(storedTitles().sort(), left.sort())
+        }
+        if (data.field) {
+            compare(field.text, "sj")
+            compare(storedTitles(), savedBefore)
+            compare(Finders.cardsOf(page()).length, 4)
+        }
+        if (data.stored !== undefined)
+            tryVerify(function () { return JSON.stringify(storedTitles()) === JSON.stringify(data.stored) }, 5000,
+                      "stored " + data.stored)
+        if (data.toast !== undefined)
+            tryCompare(testCase.part("toast"), "text", data.toast)
+        if (data.image)
+            tryVerify(function () { return testHelper.clipboardHasImage() }, 5000, "picture on the clipboard")
+        if (data.text !== undefined)
+            compare(testHelper.clipboardText(), testServer.url + data.text)
+        if (data.opened !== undefined)
+            compare(testHelper.openedUrls(), [openedFor(data.opened)])
+        if (data.refreshed)
+            verify(page() !== firstPage, "a new feed page")
+        if (data.subPage !== undefined)
+            tryCompare(testCase.window, "onSubPage", data.subPage)
+        if (data.closed)
+            tryCompare(testCase.window, "visible", false)
+    }
+
+    // The share menus offer each action with its key, and do what the key does.
+    function test_shareMenu_data() {
+        return [
+            { tag: "feed: copy link", page: "feed", item: "Copy link", key: "L", toast: "Link copied" },
+            { tag: "feed: open post", page: "feed", item: "Open post", key: "O", opened: postPage("k1") },
+            { tag: "bunker: show in folder", page: "bunker", item: "Show in folder", key: "F", toast: "Showing the picture in its folder" },
+        ]
+    }
+
+    function test_shareMenu(data) {
+        testCase.openPage(data.page)
+        var card = Finders.cardsOf(page())[0]
+        mouseClick(data.page === "feed" ? card.shareButton : Finders.buttonOf(card, "SHARE"))
+        var item = testCase.openPopupHolding(Finders.withText(data.item))
+        compare(item.key, data.key)
+        mouseClick(item)
+        if (data.toast !== undefined)
+            tryCompare(testCase.part("toast"), "text", data.toast)
+        if (data.opened !== undefined)
+            compare(testHelper.openedUrls(), [data.opened])
+    }
+
+    // Scrolled to its end, the list leaves the last card's buttons clear of the round add button.
+    function test_lastCardClearOfAddButton_data() {
+        return [
+            { tag: "bunker", page: "Meme bunker", button: "SHARE" },
+            { tag: "copypasta", page: "Copypasta", button: "COPY" },
+        ]
+    }
+
+    function test_lastCardClearOfAddButton(data) {
+        for (var i = 1; i <= 4; ++i) {
+            saveMeme("Saved " + i)
+            pastas.add("Pasta " + i, "Text " + i)
+        }
+        testCase.openWindow()
+        testCase.activate()
+        testCase.chooseDrawerEntry(data.page)
+        var list = page()
+        tryVerify(function () { return list.count >= 4 })
+        var addButton = Finders.findItem(list, function (item) {
+            return item.icon !== undefined && String(item.icon.source) === "qrc:/icons/add.svg"
+        })
+        tryVerify(function () {
+            // Again each time: a card still loading its picture grows and moves the end.
+            list.currentIndex = list.count - 1
+            list.contentY = list.originY + list.contentHeight + list.bottomMargin - list.height
+            var button = Finders.buttonOf(list.currentItem, data.button)
+            return list.atYEnd && button.mapToItem(list, 0, button.height).y <= addButton.y
+        }, 5000, "the last " + data.button + " above the add button")
+    }
+
+    Bunker {
+        id: store
+    }
+
+    CopyPasta {
+        id: pastas
+    }
+
+    SignalSpy {
+        id: savedSpy
+
+        target: store
+        signalName: "imageSaved"
+    }
+
+    Component {
+        id: fieldComponent
+
+        TextField {
+        }
+    }
+}
