@@ -95,7 +95,8 @@ ListView {
         }
         var below = card.confirmButton.mapToItem(bunkerPage, 0, card.confirmButton.height)
         shareMenu.path = path
-        shareMenu.x = below.x
+        // Right-aligned with the button, as the buttons sit at the card's right edge.
+        shareMenu.x = below.x + card.confirmButton.width - shareMenu.width
         shareMenu.y = below.y
         shareMenu.open()
     }

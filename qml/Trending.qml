@@ -69,7 +69,8 @@ ListView {
     function openShareMenu(card) {
         var below = card.shareButton.mapToItem(trendingPage, 0, card.shareButton.height)
         shareMenu.card = card
-        shareMenu.x = below.x
+        // Right-aligned with the button, as the buttons sit at the card's right edge.
+        shareMenu.x = below.x + card.shareButton.width - shareMenu.width
         shareMenu.y = below.y
         shareMenu.open()
     }
