@@ -15,6 +15,8 @@ Pane {
     property bool animated: false
     property string uuid: ""
     property bool insideBunker: false
+    // Whether a feed card offers its share button: only where the desktop's facility is attached.
+    property bool shareable: false
     // Grows with the card but never shrinks: a new size reloads the picture, a smaller card can
     // show the sharper one it already has.
     property int decodeWidth: 0
@@ -156,7 +158,7 @@ Pane {
                 Button {
                     id: shareButton
 
-                    visible: !meme.insideBunker
+                    visible: meme.shareable && !meme.insideBunker
                     icon.source: "qrc:/icons/share.png"
                     padding: 16
                     font.pointSize: 16

@@ -109,6 +109,7 @@ ListView {
         title: model.title
         url: model.url
         focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
+        shareable: shareManager.desktop
         onConfirm: card.ListView.view.saveShownPicture(card)
         onCancel: memeModel.remove(index)
         onShare: card.ListView.view.openShareMenu(card)
