@@ -89,7 +89,7 @@ WindowTestCase {
             { tag: "Escape", page: "feed", keys: ["Ctrl+,", "Esc"], subPage: false },
             { tag: "Alt+Left", page: "bunker", keys: ["Ctrl+,", "Alt+Left"], subPage: false },
             { tag: "Ctrl+Q", page: "feed", keys: ["Ctrl+Q"], closed: true },
-            { tag: "typing in a text field", page: "feed", keys: ["S", "J", "Delete"], field: true, current: 0 },
+            { tag: "typing in a text field", page: "feed", keys: ["S", "J", "Down", "PgDown", "Delete"], field: true, current: 0 },
         ]
     }
 
@@ -208,7 +208,7 @@ WindowTestCase {
     Component {
         id: fieldComponent
 
-        TextField {
+        TextArea {
         }
     }
 }
