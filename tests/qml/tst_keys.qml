@@ -5,8 +5,9 @@ import Bunker 1.0
 import CopyPasta 1.0
 import "finders.js" as Finders
 
-// The keys of the real main window, one row per key and its effect, on the feed (four posts
-// with their pages) or in the bunker (three saved memes); and the share menus, through the mouse.
+// Keys and share menus of the real main window, one row per key (or menu entry) and its effect,
+// on the feed (four posts with their pages) or in the bunker (three saved memes). The window's
+// ShareManager has the desktop facility, with an opener that only records.
 WindowTestCase {
     id: testCase
 
@@ -16,14 +17,13 @@ WindowTestCase {
 
     function openPage(name) {
         testHelper.writeSetting("trending/sort", "permalinks")
+        for (var i = 1; name === "bunker" && i <= 3; ++i)
+            saveMeme("Saved " + i)
         testCase.openWindowWithFeed()
         testHelper.attachDesktopShare(testCase.part("shareManager"))
         testCase.activate()
-        if (name === "bunker") {
-            for (var i = 1; i <= 3; ++i)
-                saveMeme("Saved " + i)
+        if (name === "bunker")
             testCase.chooseDrawerEntry("Meme bunker")
-        }
         testCase.cards(page(), name === "bunker" ? 3 : 4).forEach(testCase.waitForPicture)
     }
 
@@ -34,28 +34,18 @@ WindowTestCase {
     }
 
     function storedTitles() {
-        return JSON.parse(store.load()).map(function (meme) { return meme.title })
-    }
-
-    function press(keys) {
-        keys.forEach(function (key) { testHelper.keySequence(testCase.window, key) })
+        return JSON.parse(store.load()).map(function (meme) { return meme.title }).sort()
     }
 
     function cardTitles() {
         return Finders.cardsOf(page()).map(function (card) { return card.title })
     }
 
-    // What a row expects opened: a post's page, or the current saved card's file or folder.
+    // What a row expects opened: a post's page (by its key), or the current saved card's file or folder.
     function openedFor(what) {
-        if (what === "file" || what === "folder") {
-            var file = page().fileUrl(page().currentItem.path)
-            return what === "file" ? file : file.replace(/\/[^\/]*$/, "")
-        }
-        return postPage(what)
-    }
-
-    function postPage(key) {
-        return testServer.url + "/r/dankmemes/comments/" + key + "/post/"
+        var file = what === "file" || what === "folder" ? page().fileUrl(page().currentItem.path) : ""
+        return what === "file" ? file : what === "folder" ? file.replace(/\/[^\/]*$/, "")
+                                                          : testServer.url + "/r/dankmemes/comments/" + what + "/post/"
     }
 
     function init() {
@@ -89,39 +79,44 @@ WindowTestCase {
             { tag: "Escape", page: "feed", keys: ["Ctrl+,", "Esc"], subPage: false },
             { tag: "Alt+Left", page: "bunker", keys: ["Ctrl+,", "Alt+Left"], subPage: false },
             { tag: "Ctrl+Q", page: "feed", keys: ["Ctrl+Q"], closed: true },
-            { tag: "typing in a text field", page: "feed", keys: ["S", "J", "Down", "PgDown", "Delete"], field: true, current: 0 },
+            { tag: "typing into a text area", page: "feed", keys: ["S", "J", "Down", "PgDown", "Delete"], field: true, current: 0 },
+            { tag: "menu: copy link", page: "feed", menu: "Copy link", key: "L", text: "/img/still.png?k1", toast: "Link copied" },
+            { tag: "menu: open post", page: "feed", menu: "Open post", key: "O", opened: "k1" },
+            { tag: "menu: show in folder", page: "bunker", menu: "Show in folder", key: "F", opened: "folder" },
         ]
     }
 
     function test_keys(data) {
         testCase.openPage(data.page)
         var firstPage = page()
-        var field = data.field ? createTemporaryObject(fieldComponent, testCase.window.contentItem) : null
+        var field = data.field ? createTemporaryObject(textAreaComponent, testCase.window.contentItem) : null
         if (field !== null)
             field.forceActiveFocus()
-        var savedBefore = storedTitles()
         var titlesBefore = cardTitles()
-        press(data.keys)
+        if (data.menu !== undefined) {
+            var card = page().currentItem
+            mouseClick(data.page === "feed" ? card.shareButton : Finders.buttonOf(card, "SHARE"))
+            var item = testCase.openPopupHolding(Finders.withText(data.menu))
+            compare(item.key, data.key)
+            mouseClick(item)
+        }
+        (data.keys || []).forEach(function (key) { testHelper.keySequence(testCase.window, key) })
+
         if (data.current !== undefined) {
             tryCompare(page(), "currentIndex", data.current)
             var current = page().currentItem
             compare(current.focusFrame, !data.field, "focus frame")
             verify(current.y >= page().contentY - 1 && current.y < page().contentY + page().height, "card in sight")
         }
+        if (data.field)
+            compare([field.text, storedTitles().length, cardTitles().length], ["sj", 0, 4])
         if (data.removed !== undefined) {
             var left = titlesBefore.filter(function (title, index) { return index !== data.removed })
             tryVerify(function () { return String(cardTitles()) === String(left) }, 5000, "cards left: " + left)
-            if (data.page === "bunker")
-                compare(storedTitles().sort(), left.sort())
-        }
-        if (data.field) {
-            compare(field.text, "sj")
-            compare(storedTitles(), savedBefore)
-            compare(Finders.cardsOf(page()).length, 4)
+            compare(storedTitles(), data.page === "bunker" ? left.sort() : [])
         }
         if (data.stored !== undefined)
-            tryVerify(function () { return JSON.stringify(storedTitles()) === JSON.stringify(data.stored) }, 5000,
-                      "stored " + data.stored)
+            tryVerify(function () { return String(storedTitles()) === String(data.stored) }, 5000, "stored " + data.stored)
         if (data.toast !== undefined)
             tryCompare(testCase.part("toast"), "text", data.toast)
         if (data.image)
@@ -129,35 +124,13 @@ WindowTestCase {
         if (data.text !== undefined)
             compare(testHelper.clipboardText(), testServer.url + data.text)
         if (data.opened !== undefined)
-            compare(testHelper.openedUrls(), [openedFor(data.opened)])
+            compare(testHelper.openedUrls(), [testCase.openedFor(data.opened)])
         if (data.refreshed)
             verify(page() !== firstPage, "a new feed page")
         if (data.subPage !== undefined)
             tryCompare(testCase.window, "onSubPage", data.subPage)
         if (data.closed)
             tryCompare(testCase.window, "visible", false)
-    }
-
-    // The share menus offer each action with its key, and do what the key does.
-    function test_shareMenu_data() {
-        return [
-            { tag: "feed: copy link", page: "feed", item: "Copy link", key: "L", toast: "Link copied" },
-            { tag: "feed: open post", page: "feed", item: "Open post", key: "O", opened: postPage("k1") },
-            { tag: "bunker: show in folder", page: "bunker", item: "Show in folder", key: "F", toast: "Showing the picture in its folder" },
-        ]
-    }
-
-    function test_shareMenu(data) {
-        testCase.openPage(data.page)
-        var card = Finders.cardsOf(page())[0]
-        mouseClick(data.page === "feed" ? card.shareButton : Finders.buttonOf(card, "SHARE"))
-        var item = testCase.openPopupHolding(Finders.withText(data.item))
-        compare(item.key, data.key)
-        mouseClick(item)
-        if (data.toast !== undefined)
-            tryCompare(testCase.part("toast"), "text", data.toast)
-        if (data.opened !== undefined)
-            compare(testHelper.openedUrls(), [data.opened])
     }
 
     // Scrolled to its end, the list leaves the last card's buttons clear of the round add button.
@@ -174,19 +147,15 @@ WindowTestCase {
             pastas.add("Pasta " + i, "Text " + i)
         }
         testCase.openWindow()
-        testCase.activate()
         testCase.chooseDrawerEntry(data.page)
         var list = page()
-        tryVerify(function () { return list.count >= 4 })
-        var addButton = Finders.findItem(list, function (item) {
-            return item.icon !== undefined && String(item.icon.source) === "qrc:/icons/add.svg"
-        })
+        var addButton = Finders.findItem(list, function (item) { return item instanceof RoundButton })
         tryVerify(function () {
             // Again each time: a card still loading its picture grows and moves the end.
             list.currentIndex = list.count - 1
             list.contentY = list.originY + list.contentHeight + list.bottomMargin - list.height
             var button = Finders.buttonOf(list.currentItem, data.button)
-            return list.atYEnd && button.mapToItem(list, 0, button.height).y <= addButton.y
+            return list.count >= 4 && list.atYEnd && button.mapToItem(list, 0, button.height).y <= addButton.y
         }, 5000, "the last " + data.button + " above the add button")
     }
 
@@ -206,7 +175,7 @@ WindowTestCase {
     }
 
     Component {
-        id: fieldComponent
+        id: textAreaComponent
 
         TextArea {
         }
