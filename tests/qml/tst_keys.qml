@@ -6,8 +6,8 @@ import CopyPasta 1.0
 import "finders.js" as Finders
 
 // Keys and share menus of the real main window, one row per key (or menu entry) and its effect,
-// on the feed (four posts with their pages) or in the bunker (three saved memes). The window's
-// ShareManager has the desktop facility, with an opener that only records.
+// on the feed (four posts with their pages), in the bunker (three saved memes) or the copypastas.
+// The window's ShareManager has the desktop facility, with an opener that only records.
 WindowTestCase {
     id: testCase
 
@@ -22,6 +22,11 @@ WindowTestCase {
         testCase.openWindowWithFeed()
         testHelper.attachDesktopShare(testCase.part("shareManager"))
         testCase.activate()
+        if (name === "copypasta") {
+            pastas.add("Pasta", "Copied by key")
+            testCase.chooseDrawerEntry("Copypasta")
+            return
+        }
         if (name === "bunker")
             testCase.chooseDrawerEntry("Meme bunker")
         testCase.cards(page(), name === "bunker" ? 3 : 4).forEach(testCase.waitForPicture)
@@ -73,6 +78,7 @@ WindowTestCase {
             { tag: "O opens a saved picture", page: "bunker", keys: ["O"], opened: "file" },
             { tag: "F opens its folder", page: "bunker", keys: ["F"], opened: "folder" },
             { tag: "Delete removes", page: "bunker", keys: ["Down", "Delete"], removed: 1 },
+            { tag: "C copies a copypasta", page: "copypasta", keys: ["C"], toast: "Copypasta copied" },
             { tag: "F5", page: "feed", keys: ["F5"], refreshed: true },
             { tag: "Ctrl+R", page: "feed", keys: ["Ctrl+R"], refreshed: true },
             { tag: "Ctrl+,", page: "feed", keys: ["Ctrl+,"], subPage: true },
