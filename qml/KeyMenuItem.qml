@@ -7,6 +7,8 @@ MenuItem {
 
     property string key: ""
 
+    // A menu hides an entry by giving it no height; its text must not spill onto the next one.
+    clip: true
     contentItem: Item {
         implicitWidth: label.implicitWidth + keyLabel.implicitWidth + 40
         implicitHeight: label.implicitHeight
