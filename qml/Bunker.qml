@@ -261,6 +261,7 @@ ListView {
     Popup {
         id: popupAddMeme
 
+        objectName: "addMemePopup"
         modal: true
         focus: true
         width: Math.min(window.width * 0.9, 400)

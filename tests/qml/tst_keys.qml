@@ -85,6 +85,11 @@ WindowTestCase {
             { tag: "Escape", page: "feed", keys: ["Ctrl+,", "Esc"], subPage: false },
             { tag: "Alt+Left", page: "bunker", keys: ["Ctrl+,", "Alt+Left"], subPage: false },
             { tag: "Ctrl+Q", page: "feed", keys: ["Ctrl+Q"], closed: true },
+            { tag: "F9", page: "feed", keys: ["F9"], opens: "drawer" },
+            { tag: "F10", page: "feed", keys: ["F10"], opens: "menu" },
+            { tag: "F1", page: "feed", keys: ["F1"], opens: "aboutDialog" },
+            { tag: "Ctrl+N in the bunker", page: "bunker", keys: ["Ctrl+N"], opens: "addMemePopup" },
+            { tag: "Ctrl+2", page: "feed", keys: ["Ctrl+2"], entry: 1 },
             { tag: "typing into a text area", page: "feed", keys: ["S", "J", "Down", "PgDown", "Delete"], field: true, current: 0 },
             { tag: "menu: copy link", page: "feed", menu: "Copy link", key: "L", text: "/img/still.png?k1", toast: "Link copied" },
             { tag: "menu: open post", page: "feed", menu: "Open post", key: "O", opened: "k1" },
@@ -137,6 +142,10 @@ WindowTestCase {
             tryCompare(testCase.window, "onSubPage", data.subPage)
         if (data.closed)
             tryCompare(testCase.window, "visible", false)
+        if (data.opens !== undefined)
+            tryCompare(testCase.part(data.opens), "opened", true)
+        if (data.entry !== undefined)
+            verify(testCase.part("navContent").currentIndex === data.entry && page().fileUrl !== undefined, "bunker shown")
     }
 
     // Scrolled to its end, the list leaves the last card's buttons clear of the round add button.
