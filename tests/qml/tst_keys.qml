@@ -38,8 +38,9 @@ WindowTestCase {
         savedSpy.wait(5000)
     }
 
+    // As the window's own bunker lists them.
     function storedTitles() {
-        return JSON.parse(store.load()).map(function (meme) { return meme.title }).sort()
+        return JSON.parse(testCase.part("bunker").load()).map(function (meme) { return meme.title }).sort()
     }
 
     function cardTitles() {
