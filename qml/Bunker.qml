@@ -118,6 +118,33 @@ ListView {
             memeModel.insert(row, removed)
     }
 
+    // On the desktop SHARE offers a menu; a platform with a share sheet shares straight away.
+    function share(card, path) {
+        if (!shareManager.desktop) {
+            shareManager.shareMeme(path)
+            return
+        }
+        var below = card.confirmButton.mapToItem(bunkerPage, 0, card.confirmButton.height)
+        shareMenu.path = path
+        // Right-aligned with the button, as the buttons sit at the card's right edge.
+        shareMenu.x = below.x + card.confirmButton.width - shareMenu.width
+        shareMenu.y = below.y
+        shareMenu.open()
+    }
+
+    function copyPicture(path) {
+        window.showToast(shareManager.copyPicture(path) ? "Picture copied" : "Could not copy the picture")
+    }
+
+    function openPicture(path) {
+        window.showToast(shareManager.openPicture(path) ? "Opening the picture" : "Could not open the picture")
+    }
+
+    function showInFolder(path) {
+        window.showToast(shareManager.showInFolder(path) ? "Showing the picture in its folder"
+                                                         : "Could not show the folder")
+    }
+
     function addMeme() {
         // Both checks always run so that both messages can show at once; blanks count as text.
         errTitleInput.visible = titleInput.text === ""
@@ -129,6 +156,8 @@ ListView {
     }
 
     spacing: 30
+    // The last card's buttons can always be scrolled clear of the add button.
+    bottomMargin: addButton.height + addButton.anchors.bottomMargin
     model: memeModel
 
     // The bunker outlives the page: without the explicit disconnection a save finishing after
@@ -140,19 +169,67 @@ ListView {
     Component.onDestruction: bunker.imageSaved.disconnect(bunkerPage.memeSaved)
 
     delegate: Meme {
+        id: card
+
+        readonly property string path: model.path
+
         width: bunkerPage.width
         title: model.title
         url: model.url
         uuid: model.uuid
         animated: model.animated
         insideBunker: true
+        focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
 
-        onConfirm: shareManager.shareMeme(model.path)
+        onConfirm: bunkerPage.share(card, card.path)
         onCancel: bunkerPage.removeMeme(index)
     }
 
     ListModel {
         id: memeModel
+    }
+
+    CardKeys {
+        view: bunkerPage
+        active: bunkerPage.StackView.status === StackView.Active
+
+        onCopy: bunkerPage.copyPicture(card.path)
+        onOpen: bunkerPage.openPicture(card.path)
+        onShowInFolder: bunkerPage.showInFolder(card.path)
+        // Exactly what REMOVE does.
+        onRemove: card.cancel()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+N"
+        enabled: bunkerPage.StackView.status === StackView.Active
+        onActivated: popupAddMeme.open()
+    }
+
+    Menu {
+        id: shareMenu
+
+        property string path: ""
+
+        objectName: "shareMenu"
+
+        KeyMenuItem {
+            text: "Copy picture"
+            key: "C"
+            onTriggered: bunkerPage.copyPicture(shareMenu.path)
+        }
+
+        KeyMenuItem {
+            text: "Open"
+            key: "O"
+            onTriggered: bunkerPage.openPicture(shareMenu.path)
+        }
+
+        KeyMenuItem {
+            text: "Show in folder"
+            key: "F"
+            onTriggered: bunkerPage.showInFolder(shareMenu.path)
+        }
     }
 
     RoundButton {
@@ -169,6 +246,9 @@ ListView {
             rightMargin: 20
         }
         icon.source: "qrc:/icons/add.svg"
+        ToolTip.text: "Add a meme (Ctrl+N)"
+        ToolTip.visible: addButton.hovered
+        ToolTip.delay: 500
         Material.background: Material.color(Material.Teal)
         Material.foreground: "#fff"
         onClicked: popupAddMeme.open()
@@ -282,6 +362,7 @@ ListView {
     Popup {
         id: popupAddMeme
 
+        objectName: "addMemePopup"
         modal: true
         focus: true
         width: Math.min(window.width * 0.9, 400)

@@ -8,6 +8,8 @@ import Reddit 1.0
 // time, with "LOAD MORE" at the end. Every instance owns its feed client, so a new page starts
 // the feed from the top.
 ListView {
+    id: trendingPage
+
     function decodeEntities(text) {
         // The listing escapes exactly these three; decoding in one pass keeps "&amp;lt;" as "&lt;".
         var entities = { "&amp;": "&", "&lt;": "<", "&gt;": ">" }
@@ -41,7 +43,8 @@ ListView {
                 continue
             posts.push({
                 title: typeof post.title === "string" ? decodeEntities(post.title) : "",
-                url: webPictureOf(post)
+                url: webPictureOf(post),
+                post: typeof post.permalink === "string" ? reddit.postPage(post.permalink) : ""
             })
         }
         return posts
@@ -49,7 +52,7 @@ ListView {
 
     function fillWithMemes(reply) {
         if (reply === "") {
-            memeModel.append({ title: "No Internet connection, sry m8", url: "qrc:/img/nointernet.jpg" })
+            memeModel.append({ title: "No Internet connection, sry m8", url: "qrc:/img/nointernet.jpg", post: "" })
             return
         }
         var posts = imagePostsOf(reply)
@@ -64,8 +67,39 @@ ListView {
             return
         // The grab result only lives during the callback, so the image is handed over there.
         picture.grabToImage(function (result) {
+            var countBefore = bunker.memeCount
             bunker.save(title, result.image)
+            window.showToast(bunker.memeCount !== countBefore ? "Saved to the bunker" : "Could not save the meme")
         })
+    }
+
+    function openShareMenu(card) {
+        var below = card.shareButton.mapToItem(trendingPage, 0, card.shareButton.height)
+        shareMenu.card = card
+        // Right-aligned with the button, as the buttons sit at the card's right edge.
+        shareMenu.x = below.x + card.shareButton.width - shareMenu.width
+        shareMenu.y = below.y
+        shareMenu.open()
+    }
+
+    // The picture as shown: the grab result only lives during the callback.
+    function copyPicture(card) {
+        var picture = card.memeImg
+        if (picture === null || picture.status !== Image.Ready) {
+            window.showToast("The picture is not loaded yet")
+            return
+        }
+        picture.grabToImage(function (result) {
+            window.showToast(shareManager.copyImage(result.image) ? "Picture copied" : "Could not copy the picture")
+        })
+    }
+
+    function copyLink(card) {
+        window.showToast(shareManager.copyLink(card.url) ? "Link copied" : "This meme has no link to copy")
+    }
+
+    function openPost(card) {
+        window.showToast(shareManager.openPost(card.post) ? "Opening the post" : "This meme has no post to open")
     }
 
     maximumFlickVelocity: 5000
@@ -76,11 +110,16 @@ ListView {
     delegate: Meme {
         id: card
 
+        readonly property string post: model.post
+
         width: card.ListView.view.width
         title: model.title
         url: model.url
+        focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
+        shareable: shareManager.desktop
         onConfirm: card.ListView.view.saveShownPicture(card)
         onCancel: memeModel.remove(index)
+        onShare: card.ListView.view.openShareMenu(card)
     }
     footer: ItemDelegate {
         id: loadMoreButton
@@ -148,6 +187,45 @@ ListView {
 
     Reddit {
         id: reddit
+    }
+
+    CardKeys {
+        view: trendingPage
+        active: trendingPage.StackView.status === StackView.Active
+
+        onSave: card.confirm()
+        onCopy: trendingPage.copyPicture(card)
+        onCopyLink: trendingPage.copyLink(card)
+        onOpen: trendingPage.openPost(card)
+        // Exactly what NORMIEEEE does.
+        onRemove: card.cancel()
+    }
+
+    Menu {
+        id: shareMenu
+
+        property Item card: null
+
+        objectName: "shareMenu"
+
+        KeyMenuItem {
+            text: "Copy picture"
+            key: "C"
+            onTriggered: trendingPage.copyPicture(shareMenu.card)
+        }
+
+        KeyMenuItem {
+            text: "Copy link"
+            key: "L"
+            onTriggered: trendingPage.copyLink(shareMenu.card)
+        }
+
+        KeyMenuItem {
+            text: "Open post"
+            key: "O"
+            enabled: shareMenu.card !== null && shareMenu.card.post !== ""
+            onTriggered: trendingPage.openPost(shareMenu.card)
+        }
     }
 
     BusyIndicator {

@@ -394,6 +394,7 @@ void Reddit::onListingFinished(QNetworkReply *reply, const Page &page, Step step
     }
     const QByteArray body = reply->readAll();
     after = cursorOf(body);
+    deliveredFrom = page.origin;
     emit responseAvailable(bodyText(body));
 }
 
@@ -410,7 +411,21 @@ void Reddit::onFeedFinished(QNetworkReply *reply, const Page &page)
         return;
     }
     after = cursorOf(listing);
+    deliveredFrom = page.origin;
     emit responseAvailable(QString::fromUtf8(listing));
+}
+
+QString Reddit::postPage(const QString &permalink) const
+{
+    const QString link = permalink.trimmed();
+    if (link.isEmpty())
+        return QString();
+    const QString origin = deliveredFrom.isEmpty()
+        ? withoutTrailingSlashes(settings.value(QStringLiteral("trending/origin"), defaultOrigin).toString())
+        : deliveredFrom;
+    const QUrl page = QUrl(endpointsFor(origin).feed + QLatin1Char('/')).resolved(QUrl(link));
+    const bool web = page.scheme() == QLatin1String("https") || page.scheme() == QLatin1String("http");
+    return web && !page.host().isEmpty() ? page.toString(QUrl::FullyEncoded) : QString();
 }
 
 void Reddit::setTransferTimeout(int milliseconds)

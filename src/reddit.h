@@ -33,6 +33,10 @@ public:
 
     Q_INVOKABLE void load();
 
+    // The page of a post, from its listing's permalink: a path is made absolute on the public host
+    // of the origin the last page came from. Empty unless that gives an http(s) URL.
+    Q_INVOKABLE QString postPage(const QString &permalink) const;
+
     // Tests shorten the stall timeout and lower the size cap instead of waiting for the real ones.
     void setTransferTimeout(int milliseconds);
     void setMaxListingSize(qint64 bytes);
@@ -101,6 +105,7 @@ private:
 
     QNetworkAccessManager manager;
     QString after;
+    QString deliveredFrom;
     QSettings settings;
     qint64 maxListingSize = defaultMaxListingSize;
     QHash<QNetworkReply *, Pending> pending;

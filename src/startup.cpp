@@ -2,6 +2,7 @@
 
 #include "bunker.h"
 #include "copypasta.h"
+#include "desktopshare.h"
 #include "objectlistmodel.h"
 #include "picturenetworkaccessmanager.h"
 #include "quitonsignal.h"
@@ -76,6 +77,11 @@ int Startup::run(int argc, char **argv, const QString &mainDocument)
     QQuickStyle::setStyle(theme);
 
     registerTypes();
+#ifndef Q_OS_ANDROID
+    // Declared before the engine, so that it outlives every ShareManager the documents create.
+    DesktopShare desktopShare;
+    ShareManager::setDefaultPlatform(&desktopShare);
+#endif
 
     QQmlApplicationEngine engine;
     guardPictures(engine);

@@ -26,15 +26,16 @@ QByteArray listingOf(const QJsonArray &children)
     return QJsonDocument(QJsonObject { { "kind", "Listing" }, { "data", data } }).toJson(QJsonDocument::Compact);
 }
 
-QJsonObject imagePost(const QString &title, const QString &url)
+QJsonObject imagePost(const QString &title, const QString &url, const QString &permalink = QString())
 {
-    return QJsonObject { { "kind", "t3" },
-        { "data",
-            QJsonObject { { "title", title }, { "url", url }, { "post_hint", "image" }, { "stickied", false } } } };
+    QJsonObject data { { "title", title }, { "url", url }, { "post_hint", "image" }, { "stickied", false } };
+    if (!permalink.isEmpty())
+        data.insert("permalink", permalink);
+    return QJsonObject { { "kind", "t3" }, { "data", data } };
 }
 
-// Listings that only the page tests need: titles as the forum escapes them, and bodies that are
-// JSON but not a listing the page can read.
+// Listings that only the page tests need: titles as the forum escapes them, posts with their
+// pages (permalinks), and bodies that are JSON but not a listing the page can read.
 void installPageRoutes(TestHttpServer &server)
 {
     const QString picture = server.url() + QStringLiteral("/img/still.png");
@@ -49,7 +50,12 @@ void installPageRoutes(TestHttpServer &server)
     const QByteArray oddPosts = listingOf({ QJsonValue::Null, QJsonObject { { "kind", "t3" } },
         QJsonObject { { "kind", "t3" }, { "data", QJsonObject { { "post_hint", "image" } } } },
         imagePost(QStringLiteral("Survivor"), picture) });
+    QJsonArray linked;
+    for (const char *key : { "k1", "k2", "k3", "k4" })
+        linked.append(imagePost(QStringLiteral("Post %1").arg(QLatin1String(key)), picture + "?" + key,
+            QStringLiteral("/r/dankmemes/comments/%1/post/").arg(QLatin1String(key))));
     const QList<QPair<QByteArray, QByteArray>> bodies {
+        { "/r/dankmemes/permalinks.json", listingOf(linked) },
         { "/r/dankmemes/markup.json", markup },
         { "/r/dankmemes/oddposts.json", oddPosts },
         { "/r/dankmemes/jsonarray.json", R"(["not", "a", "listing"])" },

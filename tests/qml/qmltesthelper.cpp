@@ -1,11 +1,16 @@
 #include "qmltesthelper.h"
 
+#include "sharemanager.h"
+
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
+#include <QWindow>
 
 QVariant QmlTestHelper::readSetting(const QString &key) const
 {
@@ -49,6 +54,11 @@ QString QmlTestHelper::clipboardText() const
     return QGuiApplication::clipboard()->text();
 }
 
+bool QmlTestHelper::clipboardHasImage() const
+{
+    return QGuiApplication::clipboard()->mimeData()->hasImage();
+}
+
 namespace {
 QStringList recorded;
 QtMessageHandler chainedHandler = nullptr;
@@ -75,3 +85,18 @@ QStringList QmlTestHelper::recordedWarnings() const
 {
     return recorded;
 }
+
+
+void QmlTestHelper::keySequence(QObject *window, const QString &sequence) const
+{
+    if (auto *target = qobject_cast<QWindow *>(window))
+        QTest::keySequence(target, QKeySequence(sequence));
+}
+
+void QmlTestHelper::attachDesktopShare(QObject *shareManager)
+{
+    opened.clear();
+    if (auto *manager = qobject_cast<ShareManager *>(shareManager))
+        manager->setPlatform(&desktopShare);
+}
+
