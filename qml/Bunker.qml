@@ -57,12 +57,17 @@ ListView {
         memeModel.append(rows)
     }
 
-    function isListed(uuid) {
+    // The row of a listed meme, or the end of the list.
+    function rowOf(uuid) {
         for (var i = 0; i < memeModel.count; i++) {
             if (memeModel.get(i).uuid === uuid)
-                return true
+                return i
         }
-        return false
+        return memeModel.count
+    }
+
+    function isListed(uuid) {
+        return bunkerPage.rowOf(uuid) < memeModel.count
     }
 
     function memeSaved(success) {
@@ -87,6 +92,59 @@ ListView {
         console.debug("added")
     }
 
+    function removeMeme(row) {
+        var meme = memeModel.get(row)
+        var removed = {
+            "title": meme.title,
+            "path": meme.path,
+            "url": meme.url,
+            "uuid": meme.uuid,
+            "animated": meme.animated
+        }
+        // One removal can be undone at a time: the one before stands once another follows.
+        undoBar.close()
+        memeModel.remove(row)
+        bunker.remove(removed.uuid)
+        // Its place is kept by the card that followed it: a meme saved meanwhile goes on top.
+        undoBar.offer(removed, row < memeModel.count ? memeModel.get(row).uuid : "")
+    }
+
+    function undoRemoval() {
+        var removed = undoBar.removed
+        var row = bunkerPage.rowOf(undoBar.followingUuid)
+        undoBar.removed = null
+        undoTimer.stop()
+        if (removed !== null && bunker.undoRemove(removed.uuid))
+            memeModel.insert(row, removed)
+    }
+
+    // On the desktop SHARE offers a menu; a platform with a share sheet shares straight away.
+    function share(card, path) {
+        if (!shareManager.desktop) {
+            shareManager.shareMeme(path)
+            return
+        }
+        var below = card.confirmButton.mapToItem(bunkerPage, 0, card.confirmButton.height)
+        shareMenu.path = path
+        // Right-aligned with the button, as the buttons sit at the card's right edge.
+        shareMenu.x = below.x + card.confirmButton.width - shareMenu.width
+        shareMenu.y = below.y
+        shareMenu.open()
+    }
+
+    function copyPicture(path) {
+        window.showToast(shareManager.copyPicture(path) ? "Picture copied" : "Could not copy the picture")
+    }
+
+    function openPicture(path) {
+        window.showToast(shareManager.openPicture(path) ? "Opening the picture" : "Could not open the picture")
+    }
+
+    function showInFolder(path) {
+        window.showToast(shareManager.showInFolder(path) ? "Showing the picture in its folder"
+                                                         : "Could not show the folder")
+    }
+
     function addMeme() {
         // Both checks always run so that both messages can show at once; blanks count as text.
         errTitleInput.visible = titleInput.text === ""
@@ -98,6 +156,8 @@ ListView {
     }
 
     spacing: 30
+    // The last card's buttons can always be scrolled clear of the add button.
+    bottomMargin: addButton.height + addButton.anchors.bottomMargin
     model: memeModel
 
     // The bunker outlives the page: without the explicit disconnection a save finishing after
@@ -109,23 +169,67 @@ ListView {
     Component.onDestruction: bunker.imageSaved.disconnect(bunkerPage.memeSaved)
 
     delegate: Meme {
+        id: card
+
+        readonly property string path: model.path
+
         width: bunkerPage.width
         title: model.title
         url: model.url
         uuid: model.uuid
         animated: model.animated
         insideBunker: true
+        focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
 
-        onConfirm: shareManager.shareMeme(model.path)
-        onCancel: {
-            var removedUuid = model.uuid
-            memeModel.remove(index)
-            bunker.remove(removedUuid)
-        }
+        onConfirm: bunkerPage.share(card, card.path)
+        onCancel: bunkerPage.removeMeme(index)
     }
 
     ListModel {
         id: memeModel
+    }
+
+    CardKeys {
+        view: bunkerPage
+        active: bunkerPage.StackView.status === StackView.Active
+
+        onCopy: bunkerPage.copyPicture(card.path)
+        onOpen: bunkerPage.openPicture(card.path)
+        onShowInFolder: bunkerPage.showInFolder(card.path)
+        // Exactly what REMOVE does.
+        onRemove: card.cancel()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+N"
+        enabled: bunkerPage.StackView.status === StackView.Active
+        onActivated: popupAddMeme.open()
+    }
+
+    Menu {
+        id: shareMenu
+
+        property string path: ""
+
+        objectName: "shareMenu"
+
+        KeyMenuItem {
+            text: "Copy picture"
+            key: "C"
+            onTriggered: bunkerPage.copyPicture(shareMenu.path)
+        }
+
+        KeyMenuItem {
+            text: "Open"
+            key: "O"
+            onTriggered: bunkerPage.openPicture(shareMenu.path)
+        }
+
+        KeyMenuItem {
+            text: "Show in folder"
+            key: "F"
+            onTriggered: bunkerPage.showInFolder(shareMenu.path)
+        }
     }
 
     RoundButton {
@@ -142,9 +246,86 @@ ListView {
             rightMargin: 20
         }
         icon.source: "qrc:/icons/add.svg"
+        ToolTip.text: "Add a meme (Ctrl+N)"
+        ToolTip.visible: addButton.hovered
+        ToolTip.delay: 500
         Material.background: Material.color(Material.Teal)
         Material.foreground: "#fff"
         onClicked: popupAddMeme.open()
+    }
+
+    // Shown for a few seconds after REMOVE. When it closes the removal stands and the files go
+    // to the trash; leaving the page closes it too.
+    Pane {
+        id: undoBar
+
+        // The removed meme's row, as it was in the list; null while the bar is closed.
+        property var removed: null
+        // The meme that followed it, or "" when it was the last.
+        property string followingUuid: ""
+
+        function offer(meme, followingUuid) {
+            undoBar.removed = meme
+            undoBar.followingUuid = followingUuid
+            undoTimer.restart()
+        }
+
+        function close() {
+            var removed = undoBar.removed
+            undoBar.removed = null
+            undoTimer.stop()
+            // Gone already when the whole window closes; the bunker then puts the meme back.
+            if (removed !== null && bunker)
+                bunker.confirmRemove(removed.uuid)
+        }
+
+        // Like the add button, over the list rather than inside its content.
+        parent: bunkerPage
+        visible: undoBar.removed !== null
+        width: Math.min(400, bunkerPage.width - addButton.width - 60)
+        anchors {
+            left: parent.left
+            verticalCenter: addButton.verticalCenter
+            leftMargin: 20
+        }
+        contentHeight: undoButton.implicitHeight
+        padding: 6
+        leftPadding: 16
+        Material.elevation: 6
+        Material.background: "#323232"
+        Material.theme: Material.Dark
+
+        Component.onDestruction: undoBar.close()
+
+        Label {
+            anchors {
+                left: parent.left
+                right: undoButton.left
+                verticalCenter: parent.verticalCenter
+            }
+            text: "Meme removed"
+            elide: Text.ElideRight
+        }
+
+        Button {
+            id: undoButton
+
+            anchors {
+                right: parent.right
+                verticalCenter: parent.verticalCenter
+            }
+            text: "UNDO"
+            flat: true
+            Material.foreground: Material.color(Material.Teal, Material.Shade200)
+            onClicked: bunkerPage.undoRemoval()
+        }
+
+        Timer {
+            id: undoTimer
+
+            interval: 5000
+            onTriggered: undoBar.close()
+        }
     }
 
     Popup {
@@ -181,6 +362,7 @@ ListView {
     Popup {
         id: popupAddMeme
 
+        objectName: "addMemePopup"
         modal: true
         focus: true
         width: Math.min(window.width * 0.9, 400)

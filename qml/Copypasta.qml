@@ -17,21 +17,46 @@ ListView {
         copypasta.add(titleInput.text, cptextTextarea.text)
     }
 
+    function copyText(text) {
+        copypasta.toClipboard(text)
+        window.showToast("Copypasta copied")
+    }
+
     spacing: 30
+    // The last card's buttons can always be scrolled clear of the add button.
+    bottomMargin: addButton.height + addButton.anchors.bottomMargin
     model: copypastaModel
 
     delegate: CopypastaMaterial {
+        id: card
+
         width: copypastaPage.width
+        focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
         title: modelData.title
         cptext: modelData.cptext
 
         onRemoveClicked: copypasta.remove(modelData, index)
-        onCopyClicked: copypasta.toClipboard(modelData.cptext)
+        onCopyClicked: copypastaPage.copyText(modelData.cptext)
     }
 
     // Only a handle on the class-wide copypasta operations; its own fields stay empty.
     CopyPasta {
         id: copypasta
+    }
+
+    CardKeys {
+        view: copypastaPage
+        active: copypastaPage.StackView.status === StackView.Active
+
+        onCopy: card.copyClicked()
+        // Exactly what REMOVE does.
+        onRemove: card.removeClicked()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+N"
+        enabled: copypastaPage.StackView.status === StackView.Active
+        onActivated: popupAddCp.open()
     }
 
     RoundButton {
@@ -48,6 +73,9 @@ ListView {
             rightMargin: 20
         }
         icon.source: "qrc:/icons/add.svg"
+        ToolTip.text: "New copypasta (Ctrl+N)"
+        ToolTip.visible: addButton.hovered
+        ToolTip.delay: 500
         Material.background: Material.color(Material.Teal)
         Material.foreground: "#fff"
         onClicked: popupAddCp.open()

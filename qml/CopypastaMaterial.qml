@@ -7,14 +7,38 @@ Pane {
 
     property string title
     property string cptext
+    // Set by the list on its current card once the keyboard has been used.
+    property bool focusFrame: false
 
     signal copyClicked
     signal removeClicked
 
     width: parent ? parent.width : implicitWidth
+    // Given, because with the focus frame beside it the column is no longer the only child that
+    // the pane would take its size from.
+    contentWidth: content.implicitWidth
+    contentHeight: content.implicitHeight
     Material.elevation: 6
 
+    // Around the whole card: the pane's content sits inside its padding.
+    Rectangle {
+        anchors {
+            fill: parent
+            margins: -copypasta.padding + 3
+        }
+        z: 1
+        visible: copypasta.focusFrame
+        color: "transparent"
+        radius: 2
+        border {
+            width: 2
+            color: copypasta.Material.accent
+        }
+    }
+
     Column {
+        id: content
+
         anchors.fill: parent
 
         Item {
@@ -64,9 +88,14 @@ Pane {
                 spacing: 10
 
                 Button {
+                    id: removeButton
+
                     padding: 16
                     font.pointSize: 16
                     text: "REMOVE"
+                    ToolTip.text: "Remove this copypasta (Delete)"
+                    ToolTip.visible: removeButton.hovered
+                    ToolTip.delay: 500
                     icon.source: "qrc:/icons/block.svg"
                     Material.foreground: "#fff"
                     Material.background: Material.color(Material.Teal)
@@ -74,9 +103,14 @@ Pane {
                 }
 
                 Button {
+                    id: copyButton
+
                     padding: 16
                     font.pointSize: 16
                     text: "COPY"
+                    ToolTip.text: "Copy the text (C)"
+                    ToolTip.visible: copyButton.hovered
+                    ToolTip.delay: 500
                     icon.source: "qrc:/icons/copy.png"
                     Material.foreground: "#fff"
                     Material.background: Material.color(Material.Teal)

@@ -24,6 +24,8 @@ Pane {
     property string veil: ""
     property bool revealed: false
     readonly property bool veiled: meme.veil !== "" && !meme.revealed
+    // Whether a feed card offers its share button: only where the desktop's facility is attached.
+    property bool shareable: false
     // Grows with the card but never shrinks: a new size reloads the picture, a smaller card can
     // show the sharper one it already has.
     property int decodeWidth: 0
@@ -31,9 +33,16 @@ Pane {
     // The picture is requested only once its decode width is known, so it is fetched once, not
     // at full size first.
     property bool decodeWidthKnown: false
+    // Set by the list on its current card once the keyboard has been used.
+    property bool focusFrame: false
+    // The buttons a page's share menu opens at.
+    readonly property Item confirmButton: confirmButton
+    readonly property Item shareButton: shareButton
 
     signal confirm()
     signal cancel()
+    // Only feed cards have a share button; a saved card shares through its second button.
+    signal share()
 
     function pixelRatio() {
         // The densest screen, so that the picture stays sharp on whichever screen shows it.
@@ -66,6 +75,22 @@ Pane {
     Component.onCompleted: meme.growDecodeWidth()
     Keys.onLeftPressed: meme.showPicture(meme.pictureIndex - 1)
     Keys.onRightPressed: meme.showPicture(meme.pictureIndex + 1)
+
+    // Around the whole card: the pane's content sits inside its padding.
+    Rectangle {
+        anchors {
+            fill: parent
+            margins: -meme.padding + 3
+        }
+        z: 1
+        visible: meme.focusFrame
+        color: "transparent"
+        radius: 2
+        border {
+            width: 2
+            color: meme.Material.accent
+        }
+    }
 
     Column {
         id: col
@@ -199,7 +224,7 @@ Pane {
                     }
                 }
 
-                RoundButton {
+                ToolButton {
                     id: previousButton
 
                     anchors {
@@ -209,12 +234,19 @@ Pane {
                     }
                     text: "‹"
                     font.pointSize: 20
+                    Material.foreground: "#fff"
+                    background: Rectangle {
+                        implicitWidth: 44
+                        implicitHeight: 44
+                        radius: 22
+                        color: "#99000000"
+                    }
                     visible: meme.pictureCount > 1 && meme.pictureIndex > 0
                              && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
                     onClicked: meme.showPicture(meme.pictureIndex - 1)
                 }
 
-                RoundButton {
+                ToolButton {
                     id: nextButton
 
                     anchors {
@@ -224,6 +256,13 @@ Pane {
                     }
                     text: "›"
                     font.pointSize: 20
+                    Material.foreground: "#fff"
+                    background: Rectangle {
+                        implicitWidth: 44
+                        implicitHeight: 44
+                        radius: 22
+                        color: "#99000000"
+                    }
                     visible: meme.pictureCount > 1 && meme.pictureIndex < meme.pictureCount - 1
                              && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
                     onClicked: meme.showPicture(meme.pictureIndex + 1)
@@ -262,21 +301,48 @@ Pane {
                 spacing: 10
 
                 Button {
+                    id: shareButton
+
+                    visible: meme.shareable && !meme.insideBunker
+                    enabled: !meme.veiled
+                    icon.source: "qrc:/icons/share.png"
+                    padding: 16
+                    font.pointSize: 16
+                    ToolTip.text: "Share: copy picture (C), copy link (L), open post (O)"
+                    ToolTip.visible: shareButton.hovered
+                    ToolTip.delay: 500
+                    Material.foreground: "#fff"
+                    Material.background: Material.color(Material.Teal)
+                    onClicked: meme.share()
+                }
+
+                Button {
+                    id: cancelButton
+
                     text: meme.insideBunker ? "REMOVE" : "NORMIEEEE"
                     icon.source: "qrc:/icons/block.svg"
                     padding: 16
                     font.pointSize: 16
+                    ToolTip.text: meme.insideBunker ? "Remove from the bunker (Delete)" : "Hide this meme (Delete)"
+                    ToolTip.visible: cancelButton.hovered
+                    ToolTip.delay: 500
                     Material.foreground: "#fff"
                     Material.background: Material.color(Material.Teal)
                     onClicked: meme.cancel()
                 }
 
                 Button {
+                    id: confirmButton
+
                     text: meme.insideBunker ? "SHARE" : "SAVE"
                     enabled: !meme.veiled
                     icon.source: meme.insideBunker ? "qrc:/icons/share.png" : "qrc:/icons/crate.png"
                     padding: 16
                     font.pointSize: 16
+                    ToolTip.text: meme.insideBunker ? "Share: copy picture (C), open (O), show in folder (F)"
+                                                    : "Save to the bunker (S)"
+                    ToolTip.visible: confirmButton.hovered
+                    ToolTip.delay: 500
                     Material.foreground: "#fff"
                     Material.background: Material.color(Material.Teal)
                     onClicked: meme.confirm()

@@ -8,7 +8,7 @@ import Reddit 1.0
 // time, with "LOAD MORE" at the end. Every instance owns its feed client, so a new page starts
 // the feed from the top.
 ListView {
-    id: feed
+    id: trendingPage
 
     // Names of the posts shown so far; a refresh makes a new page and so forgets them.
     property var shownNames: ({})
@@ -22,9 +22,16 @@ ListView {
         })
     }
 
+    // Only a web address may be a post's picture. Anything else (a local file, the program's own
+    // resources, inline data, a relative address that would resolve to one of those) would be shown,
+    // saved and shared as if it were the post's: such a post is shown as one without a picture.
+    function webPictureOf(post) {
+        return typeof post.url === "string" && /^https?:\/\/[^\/?#\\]/i.test(post.url) ? post.url : ""
+    }
+
     // One row of memeModel; every row has every role, so that the model never lacks one.
-    function memeRow(title, url, gallery, veil) {
-        return { title: title, url: url, gallery: gallery, veil: veil }
+    function memeRow(title, url, gallery, veil, postPage) {
+        return { title: title, url: url, gallery: gallery, veil: veil, post: postPage }
     }
 
     function isVideoPage(url) {
@@ -43,10 +50,10 @@ ListView {
             var entry = typeof id === "string" && media.hasOwnProperty(id) ? media[id] : null
             if (!entry || entry.e !== "Image")
                 continue
-            var source = entry.s && typeof entry.s.u === "string" ? feed.decodeEntities(entry.s.u) : ""
+            var source = entry.s && typeof entry.s.u === "string" ? trendingPage.decodeEntities(entry.s.u) : ""
             if (source === "" && extensions.hasOwnProperty(entry.m) && /^[A-Za-z0-9]+$/.test(id))
                 source = "https://i.redd.it/" + id + extensions[entry.m]
-            if (/^https?:\/\//i.test(source) && !feed.isVideoPage(source))
+            if (trendingPage.webPictureOf({ url: source }) !== "" && !trendingPage.isVideoPage(source))
                 pictures.push(source)
         }
         return pictures
@@ -56,19 +63,20 @@ ListView {
     function rowOf(post, nsfwMode) {
         if (!post || post.stickied === true)
             return null
-        var url = typeof post.url === "string" ? post.url : ""
-        var gallery = feed.galleryPicturesOf(post)
+        var url = trendingPage.webPictureOf(post)
+        var gallery = trendingPage.galleryPicturesOf(post)
         if (gallery.length > 0)
             url = gallery[0]
-        else if (post.post_hint !== "image" || feed.isVideoPage(url))
+        else if (post.post_hint !== "image" || trendingPage.isVideoPage(String(post.url)))
             return null
         var nsfw = post.over_18 === true
         var spoiler = post.spoiler === true
         if (nsfw && nsfwMode === "hidden")
             return null
         var veil = nsfwMode === "shown" ? "" : nsfw ? "NSFW" : spoiler ? "Spoiler" : ""
-        var title = typeof post.title === "string" ? feed.decodeEntities(post.title) : ""
-        return feed.memeRow(title, url, gallery.length > 1 ? JSON.stringify(gallery) : "", veil)
+        var title = typeof post.title === "string" ? trendingPage.decodeEntities(post.title) : ""
+        var postPage = typeof post.permalink === "string" ? reddit.postPage(post.permalink) : ""
+        return trendingPage.memeRow(title, url, gallery.length > 1 ? JSON.stringify(gallery) : "", veil, postPage)
     }
 
     function imagePostsOf(reply) {
@@ -85,14 +93,14 @@ ListView {
         var children = listing.data.children
         for (var i = 0; i < children.length; ++i) {
             var post = children[i] ? children[i].data : null
-            var row = feed.rowOf(post, trendingSettings.nsfw)
+            var row = trendingPage.rowOf(post, trendingSettings.nsfw)
             if (row === null)
                 continue
             // A re-ranked listing repeats posts on later pages: each post is shown once per feed.
             if (typeof post.name === "string" && post.name !== "") {
-                if (feed.shownNames.hasOwnProperty(post.name))
+                if (trendingPage.shownNames.hasOwnProperty(post.name))
                     continue
-                feed.shownNames[post.name] = true
+                trendingPage.shownNames[post.name] = true
             }
             rows.push(row)
         }
@@ -101,7 +109,7 @@ ListView {
 
     function fillWithMemes(reply) {
         if (reply === "") {
-            memeModel.append(feed.memeRow("No Internet connection, sry m8", "qrc:/img/nointernet.jpg", "", ""))
+            memeModel.append(trendingPage.memeRow("No Internet connection, sry m8", "qrc:/img/nointernet.jpg", "", "", ""))
             return
         }
         var posts = imagePostsOf(reply)
@@ -117,8 +125,43 @@ ListView {
             return
         // The grab result only lives during the callback, so the image is handed over there.
         picture.grabToImage(function (result) {
+            var countBefore = bunker.memeCount
             bunker.save(title, result.image)
+            window.showToast(bunker.memeCount !== countBefore ? "Saved to the bunker" : "Could not save the meme")
         })
+    }
+
+    function openShareMenu(card) {
+        var below = card.shareButton.mapToItem(trendingPage, 0, card.shareButton.height)
+        shareMenu.card = card
+        // Right-aligned with the button, as the buttons sit at the card's right edge.
+        shareMenu.x = below.x + card.shareButton.width - shareMenu.width
+        shareMenu.y = below.y
+        shareMenu.open()
+    }
+
+    // The picture as shown: the grab result only lives during the callback.
+    function copyPicture(card) {
+        var picture = card.memeImg
+        if (card.veiled) {
+            window.showToast("Click the picture to show it first")
+            return
+        }
+        if (picture === null || picture.status !== Image.Ready) {
+            window.showToast("The picture is not loaded yet")
+            return
+        }
+        picture.grabToImage(function (result) {
+            window.showToast(shareManager.copyImage(result.image) ? "Picture copied" : "Could not copy the picture")
+        })
+    }
+
+    function copyLink(card) {
+        window.showToast(shareManager.copyLink(card.url) ? "Link copied" : "This meme has no link to copy")
+    }
+
+    function openPost(card) {
+        window.showToast(shareManager.openPost(card.post) ? "Opening the post" : "This meme has no post to open")
     }
 
     maximumFlickVelocity: 5000
@@ -129,13 +172,18 @@ ListView {
     delegate: Meme {
         id: card
 
+        readonly property string post: model.post
+
         width: card.ListView.view.width
         title: model.title
         url: model.url
         gallery: model.gallery === "" ? [] : JSON.parse(model.gallery)
         veil: model.veil
+        focusFrame: card.ListView.isCurrentItem && window.keyboardUsed
+        shareable: shareManager.desktop
         onConfirm: card.ListView.view.saveShownPicture(card)
         onCancel: memeModel.remove(index)
+        onShare: card.ListView.view.openShareMenu(card)
     }
     header: Pane {
         id: offlineBanner
@@ -221,6 +269,47 @@ ListView {
 
     Reddit {
         id: reddit
+    }
+
+    CardKeys {
+        view: trendingPage
+        active: trendingPage.StackView.status === StackView.Active
+
+        onSave: card.confirm()
+        onCopy: trendingPage.copyPicture(card)
+        onCopyLink: trendingPage.copyLink(card)
+        onOpen: trendingPage.openPost(card)
+        // Exactly what NORMIEEEE does.
+        onRemove: card.cancel()
+        onPreviousPicture: card.showPicture(card.pictureIndex - 1)
+        onNextPicture: card.showPicture(card.pictureIndex + 1)
+    }
+
+    Menu {
+        id: shareMenu
+
+        property Item card: null
+
+        objectName: "shareMenu"
+
+        KeyMenuItem {
+            text: "Copy picture"
+            key: "C"
+            onTriggered: trendingPage.copyPicture(shareMenu.card)
+        }
+
+        KeyMenuItem {
+            text: "Copy link"
+            key: "L"
+            onTriggered: trendingPage.copyLink(shareMenu.card)
+        }
+
+        KeyMenuItem {
+            text: "Open post"
+            key: "O"
+            enabled: shareMenu.card !== null && shareMenu.card.post !== ""
+            onTriggered: trendingPage.openPost(shareMenu.card)
+        }
     }
 
     BusyIndicator {

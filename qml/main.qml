@@ -10,11 +10,15 @@ import ShareManager 1.0
 ApplicationWindow {
     id: window
 
-    property string version: "1.0.1"
+    property string version: Qt.application.version
     property int themeMode: Material.System
     // A page marks itself as a sub-page by declaring submenu: true; others count as false.
     readonly property bool onSubPage: stack.currentItem !== null && stack.currentItem.submenu === true
     readonly property color toolbarForeground: Material.theme === Material.Light ? "#000" : "#fff"
+    // The current card shows a focus frame from the first key that moves or uses it.
+    property bool keyboardUsed: false
+    // While a text field has the keyboard no key may do anything but type.
+    readonly property bool typing: window.activeFocusItem !== null && window.activeFocusItem.cursorPosition !== undefined
 
     function refreshFeed() {
         stack.clear()
@@ -32,9 +36,29 @@ ApplicationWindow {
         drawer.close()
     }
 
+    function choosePage(entryIndex) {
+        window.chooseDrawerEntry(entryIndex, navContent.model.get(entryIndex).source)
+    }
+
     function leaveSubPage() {
         toolbar.state = ""
         stack.pop()
+    }
+
+    function refreshFromToolbar() {
+        window.refreshFeed()
+        refreshAnimation.start()
+    }
+
+    function openSettings() {
+        if (window.onSubPage)
+            return
+        toolbar.state = "teal"
+        stack.push("qrc:/Settings.qml")
+    }
+
+    function showToast(message) {
+        toast.show(message)
     }
 
     visible: true
@@ -121,6 +145,9 @@ ApplicationWindow {
 
                 objectName: "navigationButton"
                 icon.source: window.onSubPage ? "qrc:/icons/back.svg" : "qrc:/icons/menu.svg"
+                ToolTip.text: window.onSubPage ? "Back (Esc)" : "Pages (F9)"
+                ToolTip.visible: navigationButton.hovered
+                ToolTip.delay: 500
                 Material.foreground: window.toolbarForeground
                 onClicked: {
                     if (window.onSubPage)
@@ -141,12 +168,13 @@ ApplicationWindow {
                 icon.source: "qrc:/icons/refresh.svg"
                 visible: window.width > 500 && navContent.currentIndex === 0
                 opacity: window.onSubPage ? 0 : 1
+                ToolTip.text: "Refresh (F5)"
+                ToolTip.visible: refreshButton.hovered
+                ToolTip.delay: 500
                 Material.foreground: window.toolbarForeground
                 onClicked: {
-                    if (window.onSubPage)
-                        return
-                    window.refreshFeed()
-                    refreshAnimation.start()
+                    if (!window.onSubPage)
+                        window.refreshFromToolbar()
                 }
 
                 RotationAnimation on rotation {
@@ -166,6 +194,9 @@ ApplicationWindow {
                 objectName: "moreButton"
                 icon.source: "qrc:/icons/more.svg"
                 opacity: window.onSubPage ? 0 : 1
+                ToolTip.text: "More (F10)"
+                ToolTip.visible: moreButton.hovered
+                ToolTip.delay: 500
                 Material.foreground: window.toolbarForeground
                 onClicked: {
                     if (!window.onSubPage)
@@ -179,26 +210,26 @@ ApplicationWindow {
                     x: moreButton.width - width
                     transformOrigin: Menu.TopRight
 
-                    MenuItem {
+                    KeyMenuItem {
                         id: refreshMenuItem
 
                         objectName: "refreshMenuItem"
                         text: "Refresh"
+                        key: "F5"
                         // Offered only where the toolbar has no room for the refresh button.
                         height: window.width > 500 || navContent.currentIndex !== 0 ? 0 : implicitHeight
                         onTriggered: window.refreshFeed()
                     }
 
-                    MenuItem {
+                    KeyMenuItem {
                         text: "Settings"
-                        onTriggered: {
-                            toolbar.state = "teal"
-                            stack.push("qrc:/Settings.qml")
-                        }
+                        key: "Ctrl+,"
+                        onTriggered: window.openSettings()
                     }
 
-                    MenuItem {
+                    KeyMenuItem {
                         text: "About"
+                        key: "F1"
                         onTriggered: aboutDialog.open()
                     }
                 }
@@ -303,6 +334,9 @@ ApplicationWindow {
                 icon.source: model.icon
                 font.pointSize: 14
                 highlighted: ListView.isCurrentItem
+                ToolTip.text: "Ctrl+" + (index + 1)
+                ToolTip.visible: hovered
+                ToolTip.delay: 500
                 onClicked: window.chooseDrawerEntry(index, model.source)
             }
 
@@ -361,6 +395,70 @@ ApplicationWindow {
                 source: "qrc:/About.qml"
             }
         }
+    }
+
+    Toast {
+        id: toast
+
+        objectName: "toast"
+        z: 2
+    }
+
+    Shortcut {
+        sequences: ["F5", "Ctrl+R"]
+        enabled: navContent.currentIndex === 0 && !window.onSubPage
+        onActivated: window.refreshFromToolbar()
+    }
+
+    Shortcut {
+        sequences: ["Esc", "Alt+Left"]
+        enabled: window.onSubPage
+        onActivated: window.leaveSubPage()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+,"
+        onActivated: window.openSettings()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+Q"
+        onActivated: window.close()
+    }
+
+    Shortcut {
+        sequence: "F1"
+        onActivated: aboutDialog.open()
+    }
+
+    Shortcut {
+        sequence: "F9"
+        enabled: !window.onSubPage
+        onActivated: drawer.open()
+    }
+
+    Shortcut {
+        sequence: "F10"
+        enabled: !window.onSubPage
+        onActivated: menu.open()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+1"
+        enabled: !window.onSubPage
+        onActivated: window.choosePage(0)
+    }
+
+    Shortcut {
+        sequence: "Ctrl+2"
+        enabled: !window.onSubPage
+        onActivated: window.choosePage(1)
+    }
+
+    Shortcut {
+        sequence: "Ctrl+3"
+        enabled: !window.onSubPage
+        onActivated: window.choosePage(2)
     }
 
     FontLoader {

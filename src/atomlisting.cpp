@@ -17,6 +17,7 @@ struct Entry {
     QString id;
     QString title;
     QString url;
+    QString permalink; // the entry's alternate link: the post's own page
 };
 
 bool isHtmlSpace(QChar c)
@@ -204,6 +205,7 @@ Entry readEntry(QXmlStreamReader &reader)
     }
     // Without a "[link]" anchor the post's own page is the best target there is.
     entry.url = (contentLink.isNull() ? alternate : contentLink).trimmed();
+    entry.permalink = alternate.trimmed();
     return entry;
 }
 
@@ -213,6 +215,8 @@ QJsonObject child(const Entry &entry)
         { QStringLiteral("stickied"), false } };
     if (!entry.id.isEmpty())
         data.insert(QStringLiteral("name"), entry.id);
+    if (!entry.permalink.isEmpty())
+        data.insert(QStringLiteral("permalink"), entry.permalink);
     if (!entry.url.isEmpty())
         data.insert(QStringLiteral("post_hint"),
             AtomListing::isPicture(entry.url) ? QStringLiteral("image") : QStringLiteral("link"));

@@ -7,9 +7,10 @@
 // listing has, so that the trending page reads both alike. Pure functions on bytes, no I/O.
 namespace AtomListing {
 // The listing text for an Atom feed: {"kind":"Listing","data":{"after":…,"children":[…]}}, one
-// child {"kind":"t3","data":{"name","title","url","post_hint","stickied":false}} per entry, in
-// feed order. "after" is the last entry's id, or null when the feed holds fewer entries than
-// `requested` (the end of the board). Empty when the body is not a whole, well-formed Atom feed
+// child {"kind":"t3","data":{"name","title","url","permalink","post_hint","stickied":false}} per
+// entry, in feed order; "permalink" is the entry's alternate link, absolute as the feed gives it.
+// "after" is the last entry's id, or null when the feed holds fewer entries than `requested` (the
+// end of the board). Empty when the body is not a whole, well-formed Atom feed
 // (not XML, cut short, another vocabulary, a document type declaration).
 QByteArray toListing(const QByteArray &atom, int requested);
 

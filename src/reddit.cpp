@@ -399,6 +399,7 @@ void Reddit::onListingFinished(QNetworkReply *reply, const Page &page, Step step
     }
     const QByteArray body = reply->readAll();
     after = cursorOf(body);
+    deliveredFrom = page.origin;
     emitPage(bodyText(body), false, QDateTime());
 }
 
@@ -415,6 +416,7 @@ void Reddit::onFeedFinished(QNetworkReply *reply, const Page &page)
         return;
     }
     after = cursorOf(listing);
+    deliveredFrom = page.origin;
     emitPage(QString::fromUtf8(listing), true, QDateTime());
 }
 
@@ -469,8 +471,22 @@ bool Reddit::serveCached(const Page &page)
     if (listing.isEmpty())
         return false;
     after = cursorOf(listing);
+    deliveredFrom = page.origin;
     emitPage(bodyText(listing), newestIsAtom, newestReadAt);
     return true;
+}
+
+QString Reddit::postPage(const QString &permalink) const
+{
+    const QString link = permalink.trimmed();
+    if (link.isEmpty())
+        return QString();
+    const QString origin = deliveredFrom.isEmpty()
+        ? withoutTrailingSlashes(settings.value(QStringLiteral("trending/origin"), defaultOrigin).toString())
+        : deliveredFrom;
+    const QUrl page = QUrl(endpointsFor(origin).feed + QLatin1Char('/')).resolved(QUrl(link));
+    const bool web = page.scheme() == QLatin1String("https") || page.scheme() == QLatin1String("http");
+    return web && !page.host().isEmpty() ? page.toString(QUrl::FullyEncoded) : QString();
 }
 
 void Reddit::setTransferTimeout(int milliseconds)

@@ -47,6 +47,10 @@ public:
     bool offline() const { return readAt.isValid(); }
     QDateTime offlineReadAt() const { return readAt; }
 
+    // The page of a post, from its listing's permalink: a path is made absolute on the public host
+    // of the origin the last page came from. Empty unless that gives an http(s) URL.
+    Q_INVOKABLE QString postPage(const QString &permalink) const;
+
     // Tests shorten the stall timeout and lower the size cap instead of waiting for the real ones.
     void setTransferTimeout(int milliseconds);
     void setMaxListingSize(qint64 bytes);
@@ -121,6 +125,7 @@ private:
 
     QNetworkAccessManager manager;
     QString after;
+    QString deliveredFrom;
     QSettings settings;
     NetworkCache *cache; // owned by manager
     bool pageFromAtom = false;

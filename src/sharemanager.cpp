@@ -1,15 +1,27 @@
 #include "sharemanager.h"
 
+#include "desktopshare.h"
 #include "platformsharemanager.h"
 
 #include <QDebug>
+#include <QImage>
+#include <QUrl>
 
 PlatformShareManager *ShareManager::defaultPlatform = nullptr;
 
+namespace {
+// Links come from a listing that anyone can write: only web pages may be copied or opened.
+bool isWebUrl(const QUrl &url)
+{
+    return url.isValid() && !url.host().isEmpty()
+        && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"));
+}
+} // namespace
+
 ShareManager::ShareManager(QObject *parent)
     : QObject(parent)
-    , platform(defaultPlatform)
 {
+    setPlatform(defaultPlatform);
 }
 
 void ShareManager::shareMeme(const QString &path)
@@ -21,9 +33,43 @@ void ShareManager::shareMeme(const QString &path)
     platform->share(path);
 }
 
+bool ShareManager::copyPicture(const QString &path)
+{
+    return desktop && desktop->copyPicture(path);
+}
+
+bool ShareManager::copyImage(const QVariant &image)
+{
+    return desktop && desktop->copyImage(image.value<QImage>());
+}
+
+bool ShareManager::copyLink(const QString &url)
+{
+    return desktop && isWebUrl(QUrl(url)) && desktop->copyText(url);
+}
+
+bool ShareManager::openPicture(const QString &path)
+{
+    return desktop && desktop->open(QUrl::fromLocalFile(path));
+}
+
+bool ShareManager::openPost(const QString &url)
+{
+    const QUrl post(url);
+    return desktop && isWebUrl(post) && desktop->open(post);
+}
+
+bool ShareManager::showInFolder(const QString &path)
+{
+    return desktop && desktop->showInFolder(path);
+}
+
 void ShareManager::setPlatform(PlatformShareManager *implementation)
 {
     platform = implementation;
+    // Only the desktop's facility does more than share; a share sheet keeps the one button.
+    desktop = dynamic_cast<DesktopShare *>(implementation);
+    emit platformChanged();
 }
 
 void ShareManager::setDefaultPlatform(PlatformShareManager *implementation)

@@ -660,6 +660,36 @@ private slots:
         QVERIFY(!again.reddit.offline());
         QVERIFY(!again.text(0).isEmpty());
     }
+
+    // A permalink becomes a page on the public host of the origin its listing came from (the
+    // setting may have changed since); what does not end up as a web page gives none.
+    void postPage_data()
+    {
+        QTest::addColumn<bool>("delivered"); // else the forum is the origin and no page came
+        QTest::addColumn<QString>("permalink");
+        QTest::addColumn<QString>("page"); // "{server}": the test server, origin of the page
+
+        const QString forumPost = QStringLiteral("https://www.reddit.com/r/dankmemes/comments/k1/a/");
+        QTest::newRow("on the forum") << false << "/r/dankmemes/comments/k1/a/" << forumPost;
+        QTest::newRow("on the page's origin") << true << QString::fromUtf8("/r/dankmemes/comments/k1/café/")
+                                              << "{server}/r/dankmemes/comments/k1/caf%C3%A9/";
+        QTest::newRow("absolute, from a feed") << true << forumPost << forumPost;
+        QTest::newRow("script") << true << "javascript:alert(1)"
+                                << "";
+        QTest::newRow("none") << false << ""
+                              << "";
+    }
+
+    void postPage()
+    {
+        QFETCH(bool, delivered);
+        QFETCH(QString, permalink);
+        QFETCH(QString, page);
+        Client client;
+        QVERIFY(!delivered || client.responses.wait());
+        store(QStringLiteral("origin"), QStringLiteral("https://www.reddit.com"));
+        QCOMPARE(client.reddit.postPage(permalink), page.replace(QStringLiteral("{server}"), server->url()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReddit)

@@ -260,6 +260,14 @@ private slots:
         QVERIFY2(run.exitedWith(0), qPrintable(run.output));
         QCOMPARE(run.probeValue(QStringLiteral("shown")), QStringLiteral("Material rows=0"));
     }
+
+    // On the desktop every ShareManager starts with the desktop's share facility attached.
+    void desktopShareAttached()
+    {
+        const Run run = runProbe(documentUrl(QStringLiteral("share.qml")));
+        QVERIFY2(run.exitedWith(0), qPrintable(run.output));
+        QCOMPARE(run.probeValue(QStringLiteral("desktop")), QStringLiteral("true"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -8,7 +8,7 @@ qtbase5-dev qtdeclarative5-dev qtdeclarative5-dev-tools qtquickcontrols2-5-dev l
 qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2 qml-module-qtquick-templates2
 qml-module-qtquick-layouts qml-module-qtgraphicaleffects qml-module-qtquick-dialogs
 qml-module-qt-labs-settings qml-module-qttest qml-module-qtqml qml-module-qtqml-models2 libqt5svg5
-xvfb xauth libgl1-mesa-dri $*"
+xvfb xauth libgl1-mesa-dri dbus $*"
 
 missing=""
 for package in $packages; do

@@ -16,6 +16,7 @@
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtQuickTest>
 
 namespace {
@@ -25,15 +26,16 @@ QByteArray listingOf(const QJsonArray &children)
     return QJsonDocument(QJsonObject { { "kind", "Listing" }, { "data", data } }).toJson(QJsonDocument::Compact);
 }
 
-QJsonObject imagePost(const QString &title, const QString &url)
+QJsonObject imagePost(const QString &title, const QString &url, const QString &permalink = QString())
 {
-    return QJsonObject { { "kind", "t3" },
-        { "data",
-            QJsonObject { { "title", title }, { "url", url }, { "post_hint", "image" }, { "stickied", false } } } };
+    QJsonObject data { { "title", title }, { "url", url }, { "post_hint", "image" }, { "stickied", false } };
+    if (!permalink.isEmpty())
+        data.insert("permalink", permalink);
+    return QJsonObject { { "kind", "t3" }, { "data", data } };
 }
 
-// Listings that only the page tests need: titles as the forum escapes them, and bodies that are
-// JSON but not a listing the page can read.
+// Listings that only the page tests need: titles as the forum escapes them, posts with their
+// pages (permalinks), and bodies that are JSON but not a listing the page can read.
 void installPageRoutes(TestHttpServer &server)
 {
     const QString picture = server.url() + QStringLiteral("/img/still.png");
@@ -48,11 +50,15 @@ void installPageRoutes(TestHttpServer &server)
     const QByteArray oddPosts = listingOf({ QJsonValue::Null, QJsonObject { { "kind", "t3" } },
         QJsonObject { { "kind", "t3" }, { "data", QJsonObject { { "post_hint", "image" } } } },
         imagePost(QStringLiteral("Survivor"), picture) });
+    QJsonArray linked;
+    for (const char *key : { "k1", "k2", "k3", "k4" })
+        linked.append(imagePost(QStringLiteral("Post %1").arg(QLatin1String(key)), picture + "?" + key,
+            QStringLiteral("/r/dankmemes/comments/%1/post/").arg(QLatin1String(key))));
     const QList<QPair<QByteArray, QByteArray>> bodies {
+        { "/r/dankmemes/permalinks.json", listingOf(linked) },
         { "/r/dankmemes/markup.json", markup },
         { "/r/dankmemes/oddposts.json", oddPosts },
         { "/r/dankmemes/jsonarray.json", R"(["not", "a", "listing"])" },
-        { "/r/dankmemes/childrenobject.json", R"({"data":{"children":{"0":{}},"after":null}})" },
     };
     for (const auto &body : bodies) {
         const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
@@ -65,8 +71,19 @@ void installPageRoutes(TestHttpServer &server)
     server.route("/img/hostile/png20000x20000", [](const TestHttpServer::Request &) {
         return TestHttpServer::Response::ok(HostilePictures::blackPng(20000, 20000, true), "image/png");
     });
-    server.route("/img/hostile/gifscreen10000x20000", [](const TestHttpServer::Request &) {
-        return TestHttpServer::Response::ok(HostilePictures::manyFrameGif(2, 10000, 20000), "image/gif");
+}
+
+// One post per picture address that is not on the web, titled by its name, then one whose web
+// picture comes through a redirect.
+void installPictureSourceRoutes(TestHttpServer &server, const QString &folder)
+{
+    QJsonArray posts;
+    for (const auto &picture : nonWebPictures(server, folder))
+        posts.append(imagePost(picture.first, picture.second));
+    posts.append(imagePost(QStringLiteral("redirect to web"), server.url() + QStringLiteral("/img/redirect")));
+    const TestHttpServer::Response response = TestHttpServer::Response::ok(listingOf(posts), "application/json");
+    server.route("/r/dankmemes/sources.json", [response](const TestHttpServer::Request &) {
+        return response; // NOLINT(performance-no-automatic-move)
     });
 }
 } // namespace
@@ -85,6 +102,7 @@ public slots:
         server.listen();
         installCannedRoutes(server);
         installPageRoutes(server);
+        installPictureSourceRoutes(server, scratch.path());
         QSettings().setValue(QStringLiteral("trending/origin"), server.url());
         ShareManager::setDefaultPlatform(&share);
     }
@@ -105,6 +123,7 @@ private:
     RecordingShare share;
     ObjectListModel model;
     QmlTestHelper helper;
+    QTemporaryDir scratch;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(jestcrate, Setup)

@@ -1,11 +1,12 @@
 #include "qmltesthelper.h"
 
+#include "sharemanager.h"
+
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
-#include <QImageReader>
+#include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -53,9 +54,9 @@ QString QmlTestHelper::clipboardText() const
     return QGuiApplication::clipboard()->text();
 }
 
-QString QmlTestHelper::imageFormat(const QString &path) const
+bool QmlTestHelper::clipboardHasImage() const
 {
-    return QString::fromLatin1(QImageReader(path).format());
+    return QGuiApplication::clipboard()->mimeData()->hasImage();
 }
 
 namespace {
@@ -85,16 +86,17 @@ QStringList QmlTestHelper::recordedWarnings() const
     return recorded;
 }
 
-void QmlTestHelper::keyClick(QObject *window, int key) const
+void QmlTestHelper::keySequence(QObject *window, const QString &sequence) const
 {
     if (auto *target = qobject_cast<QWindow *>(window))
-        QTest::keyClick(target, Qt::Key(key));
+        QTest::keySequence(target, QKeySequence(sequence));
 }
 
-QColor QmlTestHelper::pixelColor(const QVariant &image, int x, int y) const
+void QmlTestHelper::attachDesktopShare(QObject *shareManager)
 {
-    const QImage picture = image.value<QImage>();
-    return picture.valid(x, y) ? picture.pixelColor(x, y) : QColor();
+    opened.clear();
+    if (auto *manager = qobject_cast<ShareManager *>(shareManager))
+        manager->setPlatform(&desktopShare);
 }
 
 QColor QmlTestHelper::centreColorOf(const QString &path) const

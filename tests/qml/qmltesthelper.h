@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktopshare.h"
+
 #include <QColor>
 #include <QObject>
 #include <QStringList>
@@ -24,21 +26,29 @@ public:
     Q_INVOKABLE QStringList bunkerFiles() const;
     Q_INVOKABLE bool fileExists(const QString &path) const;
     Q_INVOKABLE QString clipboardText() const;
-
-    // Format name that QImageReader detects from a file's content ("jpeg", "png", …).
-    Q_INVOKABLE QString imageFormat(const QString &path) const;
+    Q_INVOKABLE bool clipboardHasImage() const;
 
     // Starts (or restarts) keeping the warnings printed from now on: QML only logs script errors
     // raised in a signal handler, so a test can only see them this way.
     Q_INVOKABLE void recordWarnings();
     Q_INVOKABLE QStringList recordedWarnings() const;
 
-    // TestCase.keyClick only reaches the test's own window; the application window is another.
-    Q_INVOKABLE void keyClick(QObject *window, int key) const;
-
-    // One pixel of an image handed over from QML (a grab result's image), as a colour.
-    Q_INVOKABLE QColor pixelColor(const QVariant &image, int x, int y) const;
+    // TestCase.keyClick only reaches the test's own window; the application window is another. A
+    // key with its modifiers, as a shortcut names it ("Ctrl+R").
+    Q_INVOKABLE void keySequence(QObject *window, const QString &sequence) const;
 
     // The colour at the centre of a picture file (a saved meme).
     Q_INVOKABLE QColor centreColorOf(const QString &path) const;
+    // Gives a ShareManager the desktop facility, with an opener that only records what it is
+    // asked to open and no session bus (so "show in folder" opens the folder).
+    Q_INVOKABLE void attachDesktopShare(QObject *shareManager);
+    Q_INVOKABLE QStringList openedUrls() const { return opened; }
+
+private:
+    QStringList opened;
+    DesktopShare desktopShare { [this](const QUrl &url) {
+                                   opened.append(url.toString(QUrl::FullyEncoded));
+                                   return true;
+                               },
+        QDBusConnection(QStringLiteral("none")) };
 };
