@@ -234,6 +234,8 @@ Pane {
                     }
                     text: "‹"
                     font.pointSize: 20
+                    visible: meme.pictureCount > 1 && meme.pictureIndex > 0
+                             && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
                     Material.foreground: "#fff"
                     background: Rectangle {
                         implicitWidth: 44
@@ -241,8 +243,6 @@ Pane {
                         radius: 22
                         color: "#99000000"
                     }
-                    visible: meme.pictureCount > 1 && meme.pictureIndex > 0
-                             && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
                     onClicked: meme.showPicture(meme.pictureIndex - 1)
                 }
 
@@ -256,6 +256,8 @@ Pane {
                     }
                     text: "›"
                     font.pointSize: 20
+                    visible: meme.pictureCount > 1 && meme.pictureIndex < meme.pictureCount - 1
+                             && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
                     Material.foreground: "#fff"
                     background: Rectangle {
                         implicitWidth: 44
@@ -263,8 +265,6 @@ Pane {
                         radius: 22
                         color: "#99000000"
                     }
-                    visible: meme.pictureCount > 1 && meme.pictureIndex < meme.pictureCount - 1
-                             && (pictureMouse.containsMouse || previousButton.hovered || nextButton.hovered)
                     onClicked: meme.showPicture(meme.pictureIndex + 1)
                 }
 
