@@ -56,11 +56,8 @@ class TestBunker : public QObject {
     {
         QCOMPARE(listed(bunker).size(), 1);
         const QString key = listed(bunker).first()["uuid"].toString();
-        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(
-                                        "[0-9]{10}-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"))
-                     .match(key)
-                     .hasMatch(),
-            qPrintable(key));
+        const QRegularExpression keyPattern("^[0-9]{10}-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$");
+        QVERIFY2(keyPattern.match(key).hasMatch(), qPrintable(key));
         const QString source = bunkerDir() + key + '.' + format;
         QCOMPARE(bunkerFiles(), QStringList({ key + ".dat", key + '.' + format }));
         QCOMPARE(read(source), picture);
