@@ -294,8 +294,6 @@ private slots:
         const QString key = QStringLiteral("1700000000-0123abcd-4567-89ab-cdef-0123456789ab");
         const QByteArray rest = encoded("png") + encoded(key) + char(1);
         QTest::newRow("cutInKey") << (encoded("abc") + rest).left(30) << QStringList { "abc", "png", "", "0" };
-        QTest::newRow("oddTitleLength") << QByteArray::fromHex("00000003616263") + rest
-                                        << QStringList { "", "", "", "0" };
         QTest::newRow("nullTitle") << QByteArray::fromHex("ffffffff") + rest << QStringList { "", "png", key, "1" };
         QTest::newRow("titleLongerThanRecord")
             << QByteArray::fromHex("7ffffffe") + rest << QStringList { "", "", "", "0" };

@@ -104,26 +104,24 @@ int runWorker(int argc, char **argv)
     return 0;
 }
 
-// Where each meme (by key) and copypasta (by title) stands, as far as the worker confirmed.
-enum class State { Present, Removing, Removed };
-
+// What the worker confirmed, memes by key [0] and copypastas by title [1]: present, or removed.
+// A removal under way may or may not have happened.
 struct Ledger {
-    QHash<QString, State> memes;
+    QSet<QString> present[2];
+    QSet<QString> removed[2];
     QHash<QString, QString> memeTitles;
-    QHash<QString, State> pastas;
     int operations = 0;
 
     void take(const QStringList &fields)
     {
         const QString &kind = fields.value(1);
         const QString &subject = fields.value(2);
-        QHash<QString, State> &states = kind == "save" || kind == "remove" ? memes : pastas;
+        const int pasta = kind == "add" || kind == "cpremove" ? 1 : 0;
         if (fields.value(0) == "begin") {
             ++operations;
-            if (kind == "remove" || kind == "cpremove")
-                states.insert(subject, State::Removing);
+            present[pasta].remove(subject);
         } else if (fields.value(0) == "done" && subject != "?") {
-            states.insert(subject, kind == "save" || kind == "add" ? State::Present : State::Removed);
+            (kind.endsWith("remove") ? removed : present)[pasta].insert(subject);
             if (kind == "save")
                 memeTitles.insert(subject, fields.value(3));
         }
@@ -172,14 +170,14 @@ class TestCrashSafety : public QObject {
     }
 
     // Nothing confirmed is lost, nothing removed comes back.
-    void compare(const QHash<QString, State> &states, const QSet<QString> &onDisk, const QString &what)
+    void compare(const Ledger &ledger, int kind, const QSet<QString> &onDisk, const QString &what)
     {
-        for (auto it = states.cbegin(); it != states.cend(); ++it) {
-            if (it.value() == State::Present && !onDisk.contains(it.key()))
-                problems["lost " + what].insert(it.key());
-            if (it.value() == State::Removed && onDisk.contains(it.key()))
-                problems["revived " + what].insert(it.key());
-        }
+        for (const QString &subject : ledger.present[kind])
+            if (!onDisk.contains(subject))
+                problems["lost " + what].insert(subject);
+        for (const QString &subject : ledger.removed[kind])
+            if (onDisk.contains(subject))
+                problems["revived " + what].insert(subject);
     }
 
     void inspect(const Ledger &ledger)
@@ -195,7 +193,7 @@ class TestCrashSafety : public QObject {
                 || ledger.memeTitles.value(key, record.title) != record.title || !record.title.startsWith("meme "))
                 problems["damaged memes"].insert(key);
         }
-        compare(ledger.memes, listed, "memes");
+        compare(ledger, 0, listed, "memes");
 
         QSet<QString> stored;
         for (const QString &entry : storedPastas(copypastaIni)) {
@@ -205,7 +203,7 @@ class TestCrashSafety : public QObject {
                 problems["damaged copypastas"].insert(entry.left(40));
             stored.insert(title);
         }
-        compare(ledger.pastas, stored, "copypastas");
+        compare(ledger, 1, stored, "copypastas");
     }
 
     // The worker's home. On a RAM-backed file system an fsync costs nothing, so many more kills fit in

@@ -3,15 +3,7 @@
 #include "bunker.h"
 #include "copypasta.h"
 
-#include <QBuffer>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 // What the bunker and copypasta tests share: files in and out, a picture, the bunker's listing and
