@@ -255,6 +255,8 @@ private slots:
         QTest::addColumn<int>("counterAfter");
         QTest::newRow("meme") << oldKey << 3 << 2;
         QTest::newRow("counterNeverBelowZero") << oldKey << 0 << 0;
+        // Unlisted first: a crash between the two deletions must not leave a meme without picture.
+        QTest::newRow("pictureCannotGo") << oldKey << 1 << 0;
         QTest::newRow("parentDirectory") << "../victim" << 1 << 1;
         QTest::newRow("recordFormatTraverses") << "1700000000-22222222-2222-4222-8222-222222222222" << 1 << 1;
     }
@@ -272,7 +274,9 @@ private slots:
             MemeRecord { "traverses", "/../../victim.png", traversing, false }.toBytes()));
         QVERIFY(QDir().mkpath(bunkerDir() + traversing + '.')); // lets the traversal resolve
         QVERIFY(write(bunkerDir() + oldKey + ".dat", MemeRecord { "doomed", "png", oldKey, false }.toBytes()));
-        QVERIFY(write(bunkerDir() + oldKey + ".png", "picture"));
+        QVERIFY(QString(QTest::currentDataTag()) == "pictureCannotGo"
+                ? write(bunkerDir() + oldKey + ".png/inside", "a folder is not removed")
+                : write(bunkerDir() + oldKey + ".png", "picture"));
         storeCounter(counterBefore);
         QStringList expected = bunkerFiles();
         if (argument == oldKey)
