@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <cstdio>
 #include <unistd.h>
 
 // Kills a program that saves and removes memes and copypastas with SIGKILL at random moments, again
@@ -54,18 +53,12 @@ int runWorker(int argc, char **argv)
     QCoreApplication application(argc, argv);
     Startup::setIdentity(application);
     Startup::releaseOrphanedLocks();
-    // The back end's debug lines would only flood the test's log.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
     const quint32 seed = application.arguments().value(2).toUInt();
     QRandomGenerator random(seed);
     ObjectListModel model;
     CopyPasta::loadInto(&model);
     Bunker bunker;
     const QString bunkerPath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/bunker/";
-    say({ "paths", CopyPasta::store().fileName(), bunkerPath });
     bunker.load(); // as the bunker page does whenever it opens
     say({ "ready" });
     for (int n = 0; argc <= 3; ++n) {
@@ -222,6 +215,9 @@ private slots:
         qRegisterMetaType<QProcess::ExitStatus>();
         for (const char *folder : { "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME" })
             environment.insert(folder, scratch.filePath(QString::fromLatin1(folder).toLower()));
+        environment.insert("QT_LOGGING_RULES", "default.debug=false"); // the back end's debug lines
+        bunkerPath = scratch.filePath("xdg_data_home/Jest Crate/bunker/");
+        copypastaIni = scratch.filePath("xdg_data_home/settings/settings.ini");
         const int configured = qEnvironmentVariableIntValue("JESTCRATE_CRASH_OPERATIONS");
         const int operations = configured > 0 ? configured : 300;
 
@@ -233,22 +229,15 @@ private slots:
         while (ledger.operations < operations && problems.isEmpty()) {
             // Now and then the kill comes while the program is still starting.
             const bool duringStartUp = startUpMs > 0 && random.bounded(8) == 0;
-            const int window = duringStartUp ? int(startUpMs) : 5;
+            const int window = duringStartUp ? int(startUpMs) : 2;
             const auto run = killWorker(
                 { workerFlag, QString::number(random.generate()) }, duringStartUp, int(random.bounded(window + 1)));
             ++kills;
             killsDuringStartUp += run.second < 0 ? 1 : 0;
             startUpMs = startUpMs > 0 || run.second < 0 ? startUpMs : run.second;
-            for (const QString &line : run.first) {
-                const QStringList fields = line.split(QLatin1Char('\t'));
-                if (fields.value(0) == "paths") {
-                    copypastaIni = fields.value(1);
-                    bunkerPath = fields.value(2);
-                }
-                ledger.take(fields);
-            }
-            if (!bunkerPath.isEmpty())
-                inspect(ledger);
+            for (const QString &line : run.first)
+                ledger.take(line.split(QLatin1Char('\t')));
+            inspect(ledger);
         }
         // A last start that is not interrupted copes with what the kills left, and puts the counter right.
         QVERIFY(killWorker({ workerFlag, "0", "start-only" }, false, -1).second >= 0);
