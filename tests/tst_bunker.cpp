@@ -151,6 +151,7 @@ private slots:
         canned("status404", "/img/status404", "");
         canned("cutMidBody", "/img/close", "");
         canned("stalled", "/img/stall", "");
+        canned("exactlyTheCap", "/img/photo.jpg", "jpeg", server.fetch("/img/photo.jpg").size());
         canned("overCap", "/img/huge", "", 1024 * 1024);
         canned("overCapWithoutLength", "/img/huge-unsized", "", 1024 * 1024);
         canned("emptyAddress", "", "");
