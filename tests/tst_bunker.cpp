@@ -235,8 +235,9 @@ private slots:
         QVERIFY(QDir(bunkerDir()).mkdir("folder.dat"));
         QVERIFY(QFile::link(bunkerDir() + "upper.DAT", bunkerDir() + "link.dat"));
         QVERIFY(QFile::link(bunkerDir() + "gone", bunkerDir() + "broken.dat"));
-        // Opening a FIFO without a writer would block for ever.
+        // Opening a FIFO without a writer would block for ever, even through a link.
         QCOMPARE(::mkfifo(QFile::encodeName(bunkerDir() + "pipe.dat").constData(), 0600), 0);
+        QVERIFY(QFile::link(bunkerDir() + "pipe.dat", bunkerDir() + "pipelink.dat"));
         storeCounter(0);
 
         Bunker bunker;
