@@ -1,4 +1,3 @@
-#include "objectlistmodel.h"
 #include "startup.h"
 #include "testfiles.h"
 
@@ -14,22 +13,6 @@ private slots:
         if (!qEnvironmentVariable("HOME").startsWith(QDir::tempPath()))
             QFAIL("run through tests/support/isolated.sh");
         Startup::setIdentity(*QCoreApplication::instance());
-    }
-
-    // Each store keeps its own file where earlier versions put it, none holding another's keys.
-    void storesKeepTheirFiles()
-    {
-        const QString data = qEnvironmentVariable("XDG_DATA_HOME");
-        QSettings().setValue(QStringLiteral("global/theme"), QStringLiteral("Universal"));
-        ObjectListModel model;
-        CopyPasta::loadInto(&model);
-        CopyPasta::add(QStringLiteral("title"), QStringLiteral("text"));
-        Bunker().load();
-        QCOMPARE(TestFiles::read(qEnvironmentVariable("XDG_CONFIG_HOME") + "/jestcrate.app/Jest Crate.conf"),
-            QByteArray("[global]\ntheme=Universal\n"));
-        QCOMPARE(TestFiles::read(data + "/Jest Crate/settings/settings.ini"), QByteArray("[global]\nmemeCount=0\n"));
-        QCOMPARE(TestFiles::read(data + "/settings/settings.ini"),
-            QByteArray("[copypasta]\ncopypastas\\1\\cptext=text\ncopypastas\\1\\title=title\ncopypastas\\size=1\n"));
     }
 
     void orphanedLocks_data()
