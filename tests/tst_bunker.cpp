@@ -86,6 +86,13 @@ class TestBunker : public QObject {
         return QString::fromUtf8(QJsonDocument(memes).toJson(QJsonDocument::Compact));
     }
 
+    // A meme as a save leaves it: its record and a stand-in picture.
+    void writeRecord(const QString &key, const QString &title, const QString &format) const
+    {
+        QVERIFY(write(bunkerDir() + key + ".dat", MemeRecord { title, format, key, false }.toBytes()));
+        QVERIFY(write(bunkerDir() + key + '.' + format, "picture"));
+    }
+
     QString waitingDir() const { return dataPath + QStringLiteral("/bunker-removed/"); }
     QString trashDir() const
     {

@@ -3,6 +3,7 @@
 #include "testhttpserver.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -313,7 +314,7 @@ QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, cons
     registerTestData();
     const QString file = folder + QStringLiteral("/private.png");
     QFile picture(file);
-    if (!picture.open(QIODevice::WriteOnly) || picture.write(stillPng()) != stillPng().size())
+    if (!QDir().mkpath(folder) || !picture.open(QIODevice::WriteOnly) || picture.write(stillPng()) != stillPng().size())
         qFatal("cannot write %s", qPrintable(file));
     const QList<QPair<QString, QString>> targets {
         { QStringLiteral("file"), QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded()) },
