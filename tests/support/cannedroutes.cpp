@@ -87,33 +87,22 @@ QByteArray secondPage(const QString &base)
     return listing({ post("Second page meme", base + "/img/photo.jpg", "image") }, QJsonValue::Null);
 }
 
-Response withDelivery(Response response, Response::Delivery delivery)
-{
-    response.delivery = delivery;
-    return response;
-}
-
-Response withHeader(Response response, const QByteArray &name, const QByteArray &value)
-{
-    response.headers.append(qMakePair(name, value));
-    return response;
-}
-
-Response withStatus(Response response, int status)
+Response with(Response response, int status, Response::Delivery delivery = Response::Delivery::Complete)
 {
     response.status = status;
+    response.delivery = delivery;
     return response;
 }
 
 Response unauthorized()
 {
-    return withStatus(Response::ok(R"({"message": "Unauthorized", "error": 401})", json), 401);
+    return with(Response::ok(R"({"message": "Unauthorized", "error": 401})", json), 401);
 }
 
 // What the forum sends an anonymous client that asks for a JSON listing.
 Response blocked()
 {
-    return withStatus(Response::ok(testData("atom-notxml.html"), "text/html"), 403);
+    return with(Response::ok(testData("atom-notxml.html"), "text/html"), 403);
 }
 
 // Tokens issued by one server.
@@ -138,8 +127,6 @@ Response grant(const Request &request, Grants &grants)
         return unauthorized();
 
     const QByteArray clientId = credentials.left(colon);
-    if (clientId == "limited")
-        return withHeader(Response::withStatus(429), "Retry-After", "1");
     if (clientId != "good-client" && clientId != "unsafe-token")
         return unauthorized();
 
@@ -224,12 +211,12 @@ void installCannedRoutes(TestHttpServer &server)
     fixed("/img/single.gif", Response::ok(testData("single.gif"), "image/gif"));
     fixed("/img/notimage.txt", Response::ok("plain text, not a picture\n", "text/plain"));
     fixed("/img/empty", Response::ok(QByteArray(), "image/png"));
-    fixed("/img/close", withDelivery(Response::ok(photoJpeg(), "image/jpeg"), Response::Delivery::CloseMidBody));
-    fixed("/img/stall", withDelivery(Response::ok(photoJpeg(), "image/jpeg"), Response::Delivery::NeverComplete));
+    fixed("/img/close", with(Response::ok(photoJpeg(), "image/jpeg"), 200, Response::Delivery::CloseMidBody));
+    fixed("/img/stall", with(Response::ok(photoJpeg(), "image/jpeg"), 200, Response::Delivery::NeverComplete));
     // Image readers stop at the end of the picture, so the padding keeps it readable.
     const QByteArray hugeJpeg = photoJpeg().leftJustified(hugeSize, '\0');
     fixed("/img/huge", Response::ok(hugeJpeg, "image/jpeg"));
-    fixed("/img/huge-unsized", withDelivery(Response::ok(hugeJpeg, "image/jpeg"), Response::Delivery::Unsized));
+    fixed("/img/huge-unsized", with(Response::ok(hugeJpeg, "image/jpeg"), 200, Response::Delivery::Unsized));
     server.route("/img/redirect",
         [self](const Request &) { return Response::redirect(self->url().toUtf8() + "/img/still.png"); });
 
@@ -243,7 +230,7 @@ void installCannedRoutes(TestHttpServer &server)
     fixed("/r/dankmemes/empty.json", Response::ok(R"({"kind":"Listing","data":{"dist":0}})", json));
     fixed("/r/dankmemes/notjson.json", Response::ok("<html><body>Not JSON</body></html>", "text/html"));
     fixed("/r/dankmemes/stall.json",
-        withDelivery(Response::ok(listing({}, "t3_stall"), json), Response::Delivery::NeverComplete));
+        with(Response::ok(listing({}, "t3_stall"), json), 200, Response::Delivery::NeverComplete));
     server.route("/r/dankmemes/nul.json", [self](const Request &) {
         const QByteArray head = listing({ post("Before the NUL", self->url() + "/img/still.png", "image") }, "t3_nul");
         return Response::ok(head + QByteArray(1, '\0') + R"({"after":"t3_hidden"})", json);
@@ -257,19 +244,10 @@ void installCannedRoutes(TestHttpServer &server)
     server.route("/api/v1/access_token", [grants](const Request &request) { return grant(request, *grants); });
     server.route("/r/dankmemes/guarded.json",
         [self, grants](const Request &request) { return guardedListing(request, *grants, self->url()); });
-    server.route("/r/dankmemes/guarded/.rss", [self](const Request &) {
-        const QString base = self->url();
-        return Response::ok(atomFeed({ { "t3_atom1", "Atom meme one", base + "/img/still.png" },
-                                { "t3_atom2", "Atom meme two", base + "/img/photo.jpg" },
-                                { "t3_atom3", "Atom link post", base + "/article" } }),
-            atomType);
-    });
+    fixed("/r/dankmemes/guarded/.rss", Response::ok(atomFixture(QStringLiteral("normal")), atomType));
     fixed("/r/dankmemes/unauthorized.json", unauthorized());
-    for (const char *name : { "normal", "truncated" }) {
-        fixed(QByteArray("/r/dankmemes/atom-") + name + ".json", blocked());
-        fixed(QByteArray("/r/dankmemes/atom-") + name + "/.rss",
-            Response::ok(atomFixture(QLatin1String(name)), atomType));
-    }
+    fixed("/r/dankmemes/truncated.json", blocked());
+    fixed("/r/dankmemes/truncated/.rss", Response::ok(atomFixture(QStringLiteral("truncated")), atomType));
 
     for (const int status : { 403, 404, 429, 500 }) {
         const QByteArray name = "status" + QByteArray::number(status);

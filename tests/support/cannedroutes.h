@@ -38,16 +38,13 @@ class TestHttpServer;
 //                                    "good-client"  a new token "token-N" (N counts the grants so far),
 //                                                   valid for a day
 //                                    "unsafe-token" a token with a line break and a header after it
-//                                    "limited"      429 with Retry-After: 1
 //                                    anything else  401
 //   /r/dankmemes/guarded.json      as the forum behaves for anonymous clients since mid-2026: 403 and an
 //                                  HTML page without a token; with a token from the grant above the
 //                                  pages of hot.json; with any other token 401
-//   /r/dankmemes/guarded/.rss      Atom, page 1: "Atom meme one" (/img/still.png), "Atom meme two"
-//                                  (/img/photo.jpg), "Atom link post" (/article)
+//   /r/dankmemes/guarded/.rss      the Atom fixture tests/data/atom-normal.xml (five posts, three pictures)
 //   /r/dankmemes/unauthorized.json 401 whatever the token
-//   /r/dankmemes/atom-X.json       403, and /r/dankmemes/atom-X/.rss the fixture tests/data/atom-X.xml,
-//                                  for X = normal, truncated
+//   /r/dankmemes/truncated.json    403, and /r/dankmemes/truncated/.rss the fixture atom-truncated.xml
 //   anything else                  404
 void installCannedRoutes(TestHttpServer &server);
 
