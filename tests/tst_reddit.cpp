@@ -114,24 +114,20 @@ private slots:
         QTest::addColumn<QString>("sort"); // empty: none stored
         QTest::addColumn<QStringList>("requests");
         QTest::addColumn<QStringList>("titles");
+        const auto add = [](const char *name, const char *clientId, const char *sort, const QStringList &requests,
+                             const QStringList &titles) {
+            QTest::newRow(name) << QString(clientId) << QString(sort) << requests << titles;
+        };
         // The JSON listing refused, so the board's Atom feed is asked for instead.
         const QStringList refused { json("guarded"), feed("guarded") };
-        QTest::newRow("anonymousJson") << ""
-                                       << "" << QStringList { json("hot") } << hotTitles;
-        QTest::newRow("anonymousRefusedTakesFeed") << ""
-                                                   << "guarded" << refused << atomTitles;
-        QTest::newRow("authorizedIdTrimmed")
-            << " good-client "
-            << "guarded" << QStringList { grant, json("guarded", "token-1") } << hotTitles;
-        QTest::newRow("tokenNotHeaderSafe") << "unsafe-token"
-                                            << "guarded" << QStringList { grant } + refused << atomTitles;
-        QTest::newRow("clientIdRefused") << "nobody"
-                                         << "guarded" << QStringList { grant } + refused << atomTitles;
-        QTest::newRow("unauthorizedRenewedOnce") << "good-client"
-                                                 << "unauthorized"
-                                                 << QStringList { grant, json("unauthorized", "token-1"), grant,
-                                                        json("unauthorized", "token-2"), feed("unauthorized") }
-                                                 << QStringList();
+        add("anonymousJson", "", "", { json("hot") }, hotTitles);
+        add("anonymousRefusedTakesFeed", "", "guarded", refused, atomTitles);
+        add("authorizedIdTrimmed", " good-client ", "guarded", { grant, json("guarded", "token-1") }, hotTitles);
+        add("tokenNotHeaderSafe", "unsafe-token", "guarded", QStringList { grant } + refused, atomTitles);
+        add("clientIdRefused", "nobody", "guarded", QStringList { grant } + refused, atomTitles);
+        add("unauthorizedRenewedOnce", "good-client", "unauthorized",
+            { grant, json("unauthorized", "token-1"), grant, json("unauthorized", "token-2"), feed("unauthorized") },
+            {});
     }
 
     void scenarios()
@@ -297,7 +293,6 @@ private slots:
     {
         TestHttpServer elsewhere;
         QVERIFY(elsewhere.listen());
-        installCannedRoutes(elsewhere);
         const QByteArray target = elsewhere.url().toUtf8() + "/r/dankmemes/guarded.json";
         server->route("/r/dankmemes/moved.json",
             [target](const TestHttpServer::Request &) { return TestHttpServer::Response::redirect(target); });
