@@ -28,25 +28,16 @@ const QByteArray atomType = "application/atom+xml; charset=UTF-8";
 const QString atomNamespace = QStringLiteral("http://www.w3.org/2005/Atom");
 const int hugeSize = 3 * 1024 * 1024;
 
-QByteArray encodedImage(const QSize &size, const QColor &color, const char *format)
+// A 40x30 picture of one colour.
+QByteArray encodedImage(const QColor &color, const char *format)
 {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(40, 30, QImage::Format_RGB32);
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
-}
-
-QByteArray stillPng()
-{
-    return encodedImage(QSize(40, 30), Qt::red, "png");
-}
-
-QByteArray photoJpeg()
-{
-    return encodedImage(QSize(40, 30), Qt::blue, "jpg");
 }
 
 QByteArray testData(const QString &name)
@@ -87,6 +78,12 @@ QByteArray secondPage(const QString &base)
     return listing({ post("Second page meme", base + "/img/photo.jpg", "image") }, QJsonValue::Null);
 }
 
+// Page 2 when the request asks for what comes after page 1, else page 1.
+QByteArray page(const Request &request, const QString &base)
+{
+    return request.queryItem("after") == "t3_page2" ? secondPage(base) : firstPage(base);
+}
+
 Response with(Response response, int status, Response::Delivery delivery = Response::Delivery::Complete)
 {
     response.status = status;
@@ -105,11 +102,8 @@ Response blocked()
     return with(Response::ok(testData("atom-notxml.html"), "text/html"), 403);
 }
 
-// Tokens issued by one server.
-struct Grants {
-    int issued = 0;
-    QSet<QByteArray> valid;
-};
+// The tokens one server has issued.
+using Grants = QSet<QByteArray>;
 
 Response grant(const Request &request, Grants &grants)
 {
@@ -132,8 +126,8 @@ Response grant(const Request &request, Grants &grants)
 
     // A token that would smuggle a header of its own into the next request.
     const QByteArray token
-        = clientId == "unsafe-token" ? "token-0\r\nX-Injected: 1" : "token-" + QByteArray::number(++grants.issued);
-    grants.valid.insert(token);
+        = clientId == "unsafe-token" ? "token-0\r\nX-Injected: 1" : "token-" + QByteArray::number(grants.size() + 1);
+    grants.insert(token);
     const QJsonObject answer { { "access_token", QString::fromLatin1(token) }, { "token_type", "bearer" },
         { "expires_in", 86400 }, { "scope", "*" } };
     return Response::ok(QJsonDocument(answer).toJson(QJsonDocument::Compact), json);
@@ -144,10 +138,9 @@ Response guardedListing(const Request &request, Grants &grants, const QString &b
     const QByteArray authorization = request.headers.value("authorization");
     if (authorization.isEmpty())
         return blocked();
-    const QByteArray token = authorization.toLower().startsWith("bearer ") ? authorization.mid(7) : QByteArray();
-    if (!grants.valid.contains(token))
+    if (!authorization.startsWith("bearer ") || !grants.contains(authorization.mid(7)))
         return unauthorized();
-    return Response::ok(request.queryItem("after") == "t3_page2" ? secondPage(base) : firstPage(base), json);
+    return Response::ok(page(request, base), json);
 }
 
 } // namespace
@@ -205,27 +198,25 @@ void installCannedRoutes(TestHttpServer &server)
     };
 
     // Pictures.
-    fixed("/img/still.png", Response::ok(stillPng(), "image/png"));
-    fixed("/img/photo.jpg", Response::ok(photoJpeg(), "image/jpeg"));
+    const QByteArray photoJpeg = encodedImage(Qt::blue, "jpg");
+    fixed("/img/still.png", Response::ok(encodedImage(Qt::red, "png"), "image/png"));
+    fixed("/img/photo.jpg", Response::ok(photoJpeg, "image/jpeg"));
     fixed("/img/animated.gif", Response::ok(testData("animated.gif"), "image/gif"));
     fixed("/img/single.gif", Response::ok(testData("single.gif"), "image/gif"));
     fixed("/img/notimage.txt", Response::ok("plain text, not a picture\n", "text/plain"));
     fixed("/img/empty", Response::ok(QByteArray(), "image/png"));
-    fixed("/img/close", with(Response::ok(photoJpeg(), "image/jpeg"), 200, Response::Delivery::CloseMidBody));
-    fixed("/img/stall", with(Response::ok(photoJpeg(), "image/jpeg"), 200, Response::Delivery::NeverComplete));
+    fixed("/img/close", with(Response::ok(photoJpeg, "image/jpeg"), 200, Response::Delivery::CloseMidBody));
+    fixed("/img/stall", with(Response::ok(photoJpeg, "image/jpeg"), 200, Response::Delivery::NeverComplete));
     // Image readers stop at the end of the picture, so the padding keeps it readable.
-    const QByteArray hugeJpeg = photoJpeg().leftJustified(hugeSize, '\0');
+    const QByteArray hugeJpeg = photoJpeg.leftJustified(hugeSize, '\0');
     fixed("/img/huge", Response::ok(hugeJpeg, "image/jpeg"));
     fixed("/img/huge-unsized", with(Response::ok(hugeJpeg, "image/jpeg"), 200, Response::Delivery::Unsized));
     server.route("/img/redirect",
         [self](const Request &) { return Response::redirect(self->url().toUtf8() + "/img/still.png"); });
 
     // Listings.
-    server.route("/r/dankmemes/hot.json", [self](const Request &request) {
-        const QByteArray body
-            = request.queryItem("after") == "t3_page2" ? secondPage(self->url()) : firstPage(self->url());
-        return Response::ok(body, json);
-    });
+    server.route("/r/dankmemes/hot.json",
+        [self](const Request &request) { return Response::ok(page(request, self->url()), json); });
     fixed("/r/dankmemes/cursor.json", Response::ok(listing({}, "t3_cursor"), json));
     fixed("/r/dankmemes/empty.json", Response::ok(R"({"kind":"Listing","data":{"dist":0}})", json));
     fixed("/r/dankmemes/notjson.json", Response::ok("<html><body>Not JSON</body></html>", "text/html"));
