@@ -35,7 +35,8 @@ private slots:
         QTest::newRow("gifScreenOverflowsInt") << manyFrameGif(2, 65535, 65535) << Delivery::Complete << usual << true;
         QTest::newRow("gifScreenTooLarge") << manyFrameGif(2, 10000, 20000) << Delivery::Complete << usual << true;
         const QByteArray kilobyte(1000, 'x');
-        QTest::newRow("bodyOverLimitSized") << kilobyte + 'x' << Delivery::Complete << qint64(1000) << true;
+        // The declared length alone must tell: the body never comes.
+        QTest::newRow("declaredOverLimit") << kilobyte + 'x' << Delivery::NeverComplete << qint64(1000) << true;
         // Without a length, only the bytes that come tell; they come in pieces, the last with the end.
         QTest::newRow("bodyOverLimitUnsized") << kilobyte.repeated(4000) << Delivery::Unsized << qint64(1000) << true;
         QTest::newRow("bodyAtLimit") << kilobyte << Delivery::Unsized << qint64(1000) << false;

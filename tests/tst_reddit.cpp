@@ -81,7 +81,7 @@ private slots:
         QVERIFY(server->listen());
         installCannedRoutes(*server);
         // Trailing slashes of the stored origin are dropped.
-        store(QStringLiteral("origin"), server->url() + "//");
+        store(QStringLiteral("origin"), server->url() + "///");
     }
 
     void cleanup()
