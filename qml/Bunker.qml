@@ -57,12 +57,17 @@ ListView {
         memeModel.append(rows)
     }
 
-    function isListed(uuid) {
+    // The row of a listed meme, or the end of the list.
+    function rowOf(uuid) {
         for (var i = 0; i < memeModel.count; i++) {
             if (memeModel.get(i).uuid === uuid)
-                return true
+                return i
         }
-        return false
+        return memeModel.count
+    }
+
+    function isListed(uuid) {
+        return bunkerPage.rowOf(uuid) < memeModel.count
     }
 
     function memeSaved(success) {
@@ -85,6 +90,32 @@ ListView {
             return
         memeModel.insert(0, bunkerPage.memeRow(newest))
         console.debug("added")
+    }
+
+    function removeMeme(row) {
+        var meme = memeModel.get(row)
+        var removed = {
+            "title": meme.title,
+            "path": meme.path,
+            "url": meme.url,
+            "uuid": meme.uuid,
+            "animated": meme.animated
+        }
+        // One removal can be undone at a time: the one before stands once another follows.
+        undoBar.close()
+        memeModel.remove(row)
+        bunker.remove(removed.uuid)
+        // Its place is kept by the card that followed it: a meme saved meanwhile goes on top.
+        undoBar.offer(removed, row < memeModel.count ? memeModel.get(row).uuid : "")
+    }
+
+    function undoRemoval() {
+        var removed = undoBar.removed
+        var row = bunkerPage.rowOf(undoBar.followingUuid)
+        undoBar.removed = null
+        undoTimer.stop()
+        if (removed !== null && bunker.undoRemove(removed.uuid))
+            memeModel.insert(row, removed)
     }
 
     function addMeme() {
@@ -117,11 +148,7 @@ ListView {
         insideBunker: true
 
         onConfirm: shareManager.shareMeme(model.path)
-        onCancel: {
-            var removedUuid = model.uuid
-            memeModel.remove(index)
-            bunker.remove(removedUuid)
-        }
+        onCancel: bunkerPage.removeMeme(index)
     }
 
     ListModel {
@@ -145,6 +172,80 @@ ListView {
         Material.background: Material.color(Material.Teal)
         Material.foreground: "#fff"
         onClicked: popupAddMeme.open()
+    }
+
+    // Shown for a few seconds after REMOVE. When it closes the removal stands and the files go
+    // to the trash; leaving the page closes it too.
+    Pane {
+        id: undoBar
+
+        // The removed meme's row, as it was in the list; null while the bar is closed.
+        property var removed: null
+        // The meme that followed it, or "" when it was the last.
+        property string followingUuid: ""
+
+        function offer(meme, followingUuid) {
+            undoBar.removed = meme
+            undoBar.followingUuid = followingUuid
+            undoTimer.restart()
+        }
+
+        function close() {
+            var removed = undoBar.removed
+            undoBar.removed = null
+            undoTimer.stop()
+            // Gone already when the whole window closes; the bunker then puts the meme back.
+            if (removed !== null && bunker)
+                bunker.confirmRemove(removed.uuid)
+        }
+
+        // Like the add button, over the list rather than inside its content.
+        parent: bunkerPage
+        visible: undoBar.removed !== null
+        width: Math.min(400, bunkerPage.width - addButton.width - 60)
+        anchors {
+            left: parent.left
+            verticalCenter: addButton.verticalCenter
+            leftMargin: 20
+        }
+        contentHeight: undoButton.implicitHeight
+        padding: 6
+        leftPadding: 16
+        Material.elevation: 6
+        Material.background: "#323232"
+        Material.theme: Material.Dark
+
+        Component.onDestruction: undoBar.close()
+
+        Label {
+            anchors {
+                left: parent.left
+                right: undoButton.left
+                verticalCenter: parent.verticalCenter
+            }
+            text: "Meme removed"
+            elide: Text.ElideRight
+        }
+
+        Button {
+            id: undoButton
+
+            anchors {
+                right: parent.right
+                verticalCenter: parent.verticalCenter
+            }
+            text: "UNDO"
+            flat: true
+            Material.foreground: Material.color(Material.Teal, Material.Shade200)
+            onClicked: bunkerPage.undoRemoval()
+        }
+
+        Timer {
+            id: undoTimer
+
+            interval: 5000
+            onTriggered: undoBar.close()
+        }
     }
 
     Popup {

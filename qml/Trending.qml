@@ -16,6 +16,13 @@ ListView {
         })
     }
 
+    // Only a web address may be a post's picture. Anything else (a local file, the program's own
+    // resources, inline data, a relative address that would resolve to one of those) would be shown,
+    // saved and shared as if it were the post's: such a post is shown as one without a picture.
+    function webPictureOf(post) {
+        return typeof post.url === "string" && /^https?:\/\/[^\/?#\\]/i.test(post.url) ? post.url : ""
+    }
+
     function imagePostsOf(reply) {
         // A body that is not a listing counts as a page without image posts.
         var listing
@@ -34,7 +41,7 @@ ListView {
                 continue
             posts.push({
                 title: typeof post.title === "string" ? decodeEntities(post.title) : "",
-                url: typeof post.url === "string" ? post.url : ""
+                url: webPictureOf(post)
             })
         }
         return posts

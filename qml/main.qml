@@ -10,7 +10,7 @@ import ShareManager 1.0
 ApplicationWindow {
     id: window
 
-    property string version: "1.0.1"
+    property string version: Qt.application.version
     property int themeMode: Material.System
     // A page marks itself as a sub-page by declaring submenu: true; others count as false.
     readonly property bool onSubPage: stack.currentItem !== null && stack.currentItem.submenu === true

@@ -5,6 +5,7 @@
 #include "picturesize.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -180,6 +182,14 @@ void appendMeme(QByteArray &json, const MemeRecord &record, const QString &bunke
     appendJsonString(json, record.key);
     json += '}';
 }
+
+// Keys of the memes that a live Bunker of this process may still put back. Tests keep several
+// alive at once; what one of them holds is no leftover of a crash for the next one to restore.
+QSet<QString> &heldRemovals()
+{
+    static QSet<QString> keys;
+    return keys;
+}
 } // namespace
 
 QString Bunker::settingsPath()
@@ -190,10 +200,20 @@ QString Bunker::settingsPath()
 Bunker::Bunker(QObject *parent)
     : QObject(parent)
     , bunkerPath(appDataLocation() + QStringLiteral("/bunker/"))
+    , removedMemes(bunkerPath, appDataLocation() + QStringLiteral("/bunker-removed/"))
     , settings(settingsPath(), QSettings::IniFormat)
 {
     NetworkPolicy::apply(manager, NetworkPolicy::defaultTransferTimeoutMs);
     connect(&manager, &QNetworkAccessManager::finished, this, &Bunker::onDownloadFinished);
+    recoverUnconfirmedRemovals();
+    // Quitting is no confirmation: whatever the pages do while they close, the memes come back.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &Bunker::undoAllRemovals);
+}
+
+Bunker::~Bunker()
+{
+    undoAllRemovals();
 }
 
 QString Bunker::getMemeCount()
@@ -224,7 +244,12 @@ void Bunker::save(const QString &title, const QVariant &var)
 
 void Bunker::saveFromUrl(const QString &title, const QString &url)
 {
-    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    QUrl address(url, QUrl::TolerantMode);
+    // A file:, qrc: or data: address would copy whatever it names into the bunker. It fails like
+    // any download that cannot start, through the same handler.
+    if (!NetworkPolicy::isWebAddress(address))
+        address = NetworkPolicy::refusedAddress();
+    QNetworkRequest request(address);
     // Each download keeps the title it was started with, however many run at once.
     request.setAttribute(QNetworkRequest::User, title);
     NetworkPolicy::limitBodySize(manager.get(request), maxDownloadSize);
@@ -305,15 +330,12 @@ void Bunker::remove(const QString &uuid)
 {
     bool removed = false;
     if (isMemeKey(uuid)) {
-        const QString recordPath = bunkerPath + uuid + QStringLiteral(".dat");
-        const QString format = MemeRecord::readFile(recordPath).format;
+        const QString format = MemeRecord::readFile(bunkerPath + uuid + QStringLiteral(".dat")).format;
         // A format that could name a path elsewhere leaves the whole meme alone.
-        if (isFormatName(format)) {
-            // The record goes first: a crash in between leaves an image that is never listed,
-            // rather than a listed meme without its image.
-            removed = QFile::remove(recordPath);
-            if (removed)
-                QFile::remove(bunkerPath + uuid + QLatin1Char('.') + format);
+        if (isFormatName(format) && removedMemes.takeOut(uuid, format)) {
+            pendingRemovals.insert(uuid, format);
+            heldRemovals().insert(uuid);
+            removed = true;
         }
     }
     // The counter only follows what really happened, and never drops below zero.
@@ -321,6 +343,66 @@ void Bunker::remove(const QString &uuid)
         changeCounter(-1);
     qDebug() << settings.fileName();
     emit memeCountChanged();
+}
+
+bool Bunker::undoRemove(const QString &uuid)
+{
+    const auto pending = pendingRemovals.constFind(uuid);
+    if (pending == pendingRemovals.constEnd() || !removedMemes.putBack(uuid, pending.value()))
+        return false;
+    forgetRemoval(uuid);
+    changeCounter(+1);
+    emit memeCountChanged();
+    return true;
+}
+
+void Bunker::confirmRemove(const QString &uuid)
+{
+    const auto pending = pendingRemovals.constFind(uuid);
+    if (pending == pendingRemovals.constEnd())
+        return;
+    removedMemes.discard(uuid, pending.value());
+    forgetRemoval(uuid);
+}
+
+void Bunker::forgetRemoval(const QString &uuid)
+{
+    pendingRemovals.remove(uuid);
+    heldRemovals().remove(uuid);
+}
+
+void Bunker::undoAllRemovals()
+{
+    const QStringList keys = pendingRemovals.keys();
+    for (const QString &key : keys) {
+        if (removedMemes.putBack(key, pendingRemovals.value(key)))
+            changeCounter(+1);
+        forgetRemoval(key);
+    }
+}
+
+// What a crash or a kill left waiting: a meme whose picture still exists was never confirmed gone and
+// comes back; a record alone was cut off while its confirmed removal went on, and follows its picture.
+void Bunker::recoverUnconfirmedRemovals()
+{
+    const QString waitingPath = removedMemes.waitingPath();
+    bool changed = false;
+    for (const RecordEntry &entry : listRecords(waitingPath)) {
+        const QString key = entry.name.chopped(4);
+        if (!isMemeKey(key) || heldRemovals().contains(key))
+            continue;
+        const QString format = MemeRecord::readFile(waitingPath + entry.name).format;
+        if (!isFormatName(format))
+            continue;
+        if (removedMemes.hasPicture(key, format))
+            removedMemes.putBack(key, format);
+        else
+            removedMemes.discard(key, format);
+        changed = true;
+    }
+    // The counter may have been written before or after the crash: it is counted again.
+    if (changed)
+        settings.setValue(counterKey, listRecords(bunkerPath).size());
 }
 
 void Bunker::changeCounter(int delta)

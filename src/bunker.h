@@ -1,7 +1,9 @@
 #pragma once
 
 #include "picturesize.h"
+#include "removedmemes.h"
 
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QSettings>
@@ -13,18 +15,24 @@ class QNetworkReply;
 
 // The meme bunker: saves memes (from a grabbed image or a downloaded URL) as an image file plus a
 // small record in the bunker directory, lists them newest first as JSON text, removes them, and
-// keeps a count of them in the bunker settings file.
+// keeps a count of them in the bunker settings file. A removed meme can be put back until its
+// removal is confirmed; one never confirmed (the program quit or died first) comes back.
 class Bunker : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString memeCount READ getMemeCount NOTIFY memeCountChanged)
 
 public:
     explicit Bunker(QObject *parent = nullptr);
+    ~Bunker() override;
 
     Q_INVOKABLE void save(const QString &title, const QVariant &var);
     Q_INVOKABLE void saveFromUrl(const QString &title, const QString &url);
     Q_INVOKABLE QString load(bool lastOnly = false);
     Q_INVOKABLE void remove(const QString &uuid);
+    // Puts a removed meme back under its key, with its bytes; false when it is not waiting here.
+    Q_INVOKABLE bool undoRemove(const QString &uuid);
+    // The removal stands: the meme's files go to the desktop trash.
+    Q_INVOKABLE void confirmRemove(const QString &uuid);
 
     QString getMemeCount();
 
@@ -48,8 +56,14 @@ private:
     void onDownloadFinished(QNetworkReply *reply);
     bool writeMeme(const QString &title, QBuffer &buffer);
     void changeCounter(int delta);
+    void recoverUnconfirmedRemovals();
+    void undoAllRemovals();
+    void forgetRemoval(const QString &uuid);
 
     QString bunkerPath;
+    RemovedMemes removedMemes;
+    // Key and picture format of each meme this object removed and may still put back.
+    QHash<QString, QString> pendingRemovals;
     QSettings settings;
     QNetworkAccessManager manager;
     qint64 maxDownloadSize = defaultMaxDownloadSize;

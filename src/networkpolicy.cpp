@@ -6,6 +6,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringList>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -53,6 +54,17 @@ void NetworkPolicy::apply(QNetworkAccessManager &manager, int transferTimeoutMs)
     // Qt 5.15 does not follow redirects by default; image hosts use them all the time.
     manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     manager.setTransferTimeout(transferTimeoutMs);
+}
+
+bool NetworkPolicy::isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return (scheme == QLatin1String("https") || scheme == QLatin1String("http")) && !url.host().isEmpty();
+}
+
+QUrl NetworkPolicy::refusedAddress()
+{
+    return QUrl(QStringLiteral("refused:"));
 }
 
 void NetworkPolicy::limitBodySize(QNetworkReply *reply, qint64 maxBytes)

@@ -6,6 +6,7 @@ class QByteArray;
 class QDateTime;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QUrl;
 
 // The rules every request of this program follows: redirects are followed unless they go from
 // HTTPS to HTTP, a transfer that stalls fails after a timeout, and an oversized body is refused.
@@ -13,6 +14,15 @@ namespace NetworkPolicy {
 constexpr int defaultTransferTimeoutMs = 30000;
 
 void apply(QNetworkAccessManager &manager, int transferTimeoutMs);
+
+// Whether an address is on the web (http or https, with a host). Pictures named by a listing or typed
+// by the user come only from there: anything else would read local files, the program's own
+// resources or inline data as if they were a post's picture.
+bool isWebAddress(const QUrl &url);
+
+// An address of no known scheme: what a request for it gets is Qt's own failed reply, which
+// finishes like any other.
+QUrl refusedAddress();
 
 // Aborts the reply (it then finishes with an error) once its body is known to exceed maxBytes.
 void limitBodySize(QNetworkReply *reply, qint64 maxBytes);

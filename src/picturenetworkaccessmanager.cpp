@@ -1,5 +1,6 @@
 #include "picturenetworkaccessmanager.h"
 
+#include "networkpolicy.h"
 #include "picturesize.h"
 
 #include <QDebug>
@@ -35,6 +36,14 @@ PictureNetworkAccessManager::PictureNetworkAccessManager(QObject *parent, qint64
 QNetworkReply *PictureNetworkAccessManager::createRequest(
     Operation operation, const QNetworkRequest &request, QIODevice *body)
 {
+    if (!NetworkPolicy::isWebAddress(request.url())) {
+        // Qt Quick follows a picture's redirect by asking again for wherever it points, and this
+        // manager would read a file:, qrc:, data: or ftp: address as readily as a web one.
+        qDebug().noquote() << "Picture refused: not a web address" << request.url().toString();
+        QNetworkRequest refused(request);
+        refused.setUrl(NetworkPolicy::refusedAddress());
+        return QNetworkAccessManager::createRequest(operation, refused, body);
+    }
     QNetworkReply *reply = QNetworkAccessManager::createRequest(operation, request, body);
     if (operation == GetOperation)
         watch(reply);

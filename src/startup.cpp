@@ -20,11 +20,13 @@
 
 const char *const Startup::organizationDomain = "jestcrate.app";
 const char *const Startup::applicationName = "Jest Crate";
+const char *const Startup::applicationVersion = JESTCRATE_VERSION;
 
 void Startup::setIdentity(QCoreApplication &application)
 {
     application.setOrganizationDomain(QString::fromLatin1(organizationDomain));
     application.setApplicationName(QString::fromLatin1(applicationName));
+    application.setApplicationVersion(QString::fromLatin1(applicationVersion));
 }
 
 // A process killed between creating a settings lock file and writing its owner into it leaves an
@@ -60,6 +62,8 @@ int Startup::run(int argc, char **argv, const QString &mainDocument)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication application(argc, argv);
     setIdentity(application);
+    // Names the desktop entry, so that Wayland compositors and docks give the window its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.jestcrate.JestCrate"));
     releaseOrphanedLocks();
     // Installed before anything slow happens: a signal that arrives while the document loads is
     // held until the event loop runs and then ends it normally, instead of killing the process.

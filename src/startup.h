@@ -10,6 +10,8 @@ class QQmlEngine;
 namespace Startup {
 extern const char *const organizationDomain;
 extern const char *const applicationName;
+// The project version from the build, shown by --version and the About page and sent in the User-Agent.
+extern const char *const applicationVersion;
 
 void setIdentity(QCoreApplication &application);
 void registerTypes();

@@ -6,6 +6,10 @@
 
 #include <QMap>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -66,6 +70,25 @@ class TestBunker : public QObject {
                 { "animated", record.animated }, { "source", bunkerDir() + record.key + '.' + record.format } });
         }
         return QString::fromUtf8(QJsonDocument(memes).toJson(QJsonDocument::Compact));
+    }
+
+    QString waitingDir() const { return dataPath + QStringLiteral("/bunker-removed/"); }
+    QString trashDir() const
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    }
+
+    // Three memes a second apart, newest first, and neither a removal waiting nor a trash.
+    QStringList storeThreeMemes() const
+    {
+        QStringList keys { QStringLiteral("1600000003-33333333-3333-4333-8333-333333333333"), oldKey,
+            QStringLiteral("1599999999-11111111-1111-4111-8111-111111111111") };
+        for (const QString &key : keys)
+            writeRecord(key, "meme", "png");
+        QFile::remove(trashDir());
+        QDir(trashDir()).removeRecursively();
+        QDir(waitingDir()).removeRecursively();
+        return keys;
     }
 
     TestHttpServer server;
@@ -406,6 +429,109 @@ private slots:
         QVERIFY(QFileInfo::exists(dataPath + "/victim.dat"));
         QVERIFY(QFileInfo::exists(dataPath + "/victim.png"));
         QCOMPARE(storedCounter(), QVariant(1));
+    }
+
+    void saveFromUrlTakesOnlyWebPictures_data()
+    {
+        QTest::addColumn<QString>("address");
+        for (const auto &picture : nonWebPictures(server, dataPath))
+            QTest::newRow(qPrintable(picture.first)) << picture.second;
+    }
+
+    // Nothing such an address names is copied into the bunker, nor where a web address leads to it.
+    void saveFromUrlTakesOnlyWebPictures()
+    {
+        QFETCH(QString, address);
+        Bunker bunker;
+        QSignalSpy saved(&bunker, &Bunker::imageSaved);
+        bunker.saveFromUrl("stolen", address);
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(saved, QList<QVariantList>({ { false } }));
+        QVERIFY(!QFileInfo::exists(bunkerDir()));
+    }
+
+    // Three memes a second apart, the middle one removed: what a fresh start after a crash at each
+    // point of its removal, undo or confirmation lists. Files "moved" are in the waiting folder.
+    void removalCutOffComesBackUnlessConfirmed_data()
+    {
+        QTest::addColumn<QStringList>("moved");
+        QTest::addColumn<QStringList>("alsoInBunker"); // moved by linking, not yet unlinked
+        QTest::addColumn<QStringList>("trashed");
+        QTest::addColumn<bool>("comesBack");
+        const QStringList none;
+        QTest::newRow("recordMoved") << QStringList { "dat" } << none << none << true;
+        QTest::newRow("bothMoved") << QStringList { "dat", "png" } << none << none << true;
+        QTest::newRow("recordLinked") << QStringList { "dat", "png" } << QStringList { "dat" } << none << true;
+        QTest::newRow("pictureTrashed") << QStringList { "dat" } << none << QStringList { "png" } << false;
+    }
+
+    void removalCutOffComesBackUnlessConfirmed()
+    {
+        QFETCH(QStringList, moved);
+        QFETCH(QStringList, alsoInBunker);
+        QFETCH(QStringList, trashed);
+        QFETCH(bool, comesBack);
+        const QStringList keys = storeThreeMemes();
+        for (const QString &extension : moved + trashed) {
+            const QString name = keys[1] + '.' + extension;
+            QVERIFY(!moved.contains(extension) || write(waitingDir() + name, read(bunkerDir() + name)));
+            QVERIFY(alsoInBunker.contains(extension) || QFile::remove(bunkerDir() + name));
+        }
+        storeCounter(2);
+        Bunker fresh;
+        QCOMPARE(storedCounter(), QVariant(comesBack ? 3 : 2));
+        QCOMPARE(QDir(waitingDir()).entryList(QDir::Files), QStringList());
+        QCOMPARE(bunkerFiles().filter(keys[1]).size(), comesBack ? 2 : 0);
+        QCOMPARE(listed(fresh).size(), comesBack ? 3 : 2);
+        QCOMPARE(QFileInfo::exists(trashDir() + "/files/" + keys[1] + ".dat"), !comesBack);
+    }
+
+    void quitPutsRemovedMemeBack_data()
+    {
+        QTest::addColumn<bool>("applicationQuits");
+        QTest::newRow("bunkerDestroyed") << false;
+        // Before the pages close, whatever they do then.
+        QTest::newRow("applicationQuits") << true;
+    }
+
+    // From REMOVE on load() lists the meme no more; quitting is no confirmation.
+    void quitPutsRemovedMemeBack()
+    {
+        QFETCH(bool, applicationQuits);
+        const QStringList keys = storeThreeMemes();
+        auto bunker = std::make_unique<Bunker>();
+        const QString listing = bunker->load();
+        bunker->remove(keys[1]);
+        QCOMPARE(listed(*bunker).size(), 2);
+        if (applicationQuits) {
+            QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+            QCoreApplication::exec();
+        } else {
+            bunker.reset();
+        }
+        QCOMPARE(storedCounter(), QVariant(3));
+        QCOMPARE(Bunker().load(), listing);
+    }
+
+    // Where Qt finds no trash folder it says it trashed the file, having moved it under the working
+    // directory. The files are deleted instead.
+    void confirmedRemovalWithoutTrashDeletes()
+    {
+        const QStringList keys = storeThreeMemes();
+        QVERIFY(write(trashDir(), "a file where the trash folder belongs"));
+        const QTemporaryDir workingDir;
+        const QString previousWorkingDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(workingDir.path()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Unable to establish trash directory"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Unable to establish trash directory"));
+        Bunker bunker;
+        bunker.remove(keys[1]);
+        bunker.confirmRemove(keys[1]);
+        QDir::setCurrent(previousWorkingDir);
+        QCOMPARE(QDir(workingDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(waitingDir()).entryList(QDir::Files), QStringList());
+        QCOMPARE(Bunker().load(), bunker.load());
+        QCOMPARE(listed(bunker).size(), 2);
     }
 };
 

@@ -55,6 +55,8 @@ QStringList recordNames(const QString &bunkerPath)
 // (or, with a third argument, nothing more).
 int runWorker(int argc, char **argv)
 {
+    // Confirmed removals go to the trash of the home's file system: the worker's own home.
+    qputenv("HOME", QFileInfo(qEnvironmentVariable("XDG_DATA_HOME")).path().toLocal8Bit());
     QCoreApplication application(argc, argv);
     Startup::setIdentity(application);
     Startup::releaseOrphanedLocks();
@@ -93,6 +95,8 @@ int runWorker(int argc, char **argv)
             const QString key = QFileInfo(records.at(int(random.bounded(records.size())))).completeBaseName();
             say({ "begin", "remove", key });
             bunker.remove(key);
+            // The undo bar closes: only now is the removal done.
+            bunker.confirmRemove(key);
             say({ "done", "remove", key });
         } else if (roll < 60 || model.rowCount() == 0) {
             say({ "begin", "add", "pasta " + id });

@@ -47,6 +47,57 @@ private slots:
             qPrintable(QStringLiteral("teal %1, colourful %2").arg(summary.tealPixels).arg(summary.colourfulPixels)));
         QVERIFY(server.requestedTargets().contains(QStringLiteral("/demo/compiled.png")));
     }
+
+    void commandLineAnsweredWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output"); // patterns for all of standard output and standard error
+        QTest::addColumn<QString>("errors");
+        const QString version = QStringLiteral("^")
+            + QRegularExpression::escape(QStringLiteral("Jest Crate " JESTCRATE_PROJECT_VERSION "\n"))
+            + QStringLiteral("$");
+        const QString hint = QStringLiteral("\\.\\nTry 'jestcrate --help' for the options\\.\\n$");
+        QTest::newRow("version") << QStringList { "--version" } << 0 << version << "^$";
+        QTest::newRow("shortVersion") << QStringList { "-v" } << 0 << version << "^$";
+        QTest::newRow("versionAfterQtOption")
+            << QStringList { "-platform", "xcb", "--version" } << 0 << version << "^$";
+        QTest::newRow("help") << QStringList { "--help" } << 0 << "^Usage: .*-h, --help.*-v, --version"
+                              << "^$";
+        QTest::newRow("unknownOption") << QStringList { "--frobnicate" } << 2 << "^$"
+                                       << "^jestcrate: Unknown option 'frobnicate'" + hint;
+        QTest::newRow("unknownAfterVersion") << QStringList { "--version", "-x" } << 2 << "^$"
+                                             << "^jestcrate: Unknown option 'x'" + hint;
+        QTest::newRow("strayArgument") << QStringList { "meme.png" } << 2 << "^$"
+                                       << "^jestcrate: Unexpected argument 'meme.png'" + hint;
+    }
+
+    // Answered before the application object exists: without a display, reaching it would abort.
+    void commandLineAnsweredWithoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(QString, errors);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(JESTCRATE_EXECUTABLE), arguments);
+        QVERIFY(program.waitForFinished(30000));
+
+        const QString standardOutput = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString standardError = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const auto matches = [](const QString &pattern, const QString &text) {
+            return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(text).hasMatch();
+        };
+        QVERIFY2(matches(output, standardOutput), qPrintable(standardOutput));
+        QVERIFY2(matches(errors, standardError), qPrintable(standardError));
+    }
 };
 
 QTEST_MAIN(SmokeTest)

@@ -6,6 +6,8 @@
 #   tools/demo.sh --screenshot FILE   always headless: save the first screen as FILE and exit
 #   tools/demo.sh --atom              the JSON listings answer 403 as on the live forum, so the
 #                                     feed comes through the Atom fallback
+#   tools/demo.sh --program FILE      run FILE instead of the built program (the package check
+#                                     runs the packaged one)
 # Called by 'tools/run --demo' after building. JESTCRATE_BUILD_DIR names another build folder.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,12 +22,17 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --dark) dark=true ;;
     --atom) serve_options="--atom-only" ;;
+    --program)
+        [ $# -ge 2 ] || { echo "demo.sh: --program needs a file name" >&2; exit 2; }
+        app=$2
+        shift
+        ;;
     --screenshot)
         [ $# -ge 2 ] || { echo "demo.sh: --screenshot needs a file name" >&2; exit 2; }
         screenshot=$2
         shift
         ;;
-    *) echo "usage: tools/demo.sh [--dark] [--atom] [--screenshot FILE]" >&2; exit 2 ;;
+    *) echo "usage: tools/demo.sh [--dark] [--atom] [--screenshot FILE] [--program FILE]" >&2; exit 2 ;;
     esac
     shift
 done

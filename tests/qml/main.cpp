@@ -16,6 +16,7 @@
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtQuickTest>
 
 namespace {
@@ -52,7 +53,6 @@ void installPageRoutes(TestHttpServer &server)
         { "/r/dankmemes/markup.json", markup },
         { "/r/dankmemes/oddposts.json", oddPosts },
         { "/r/dankmemes/jsonarray.json", R"(["not", "a", "listing"])" },
-        { "/r/dankmemes/childrenobject.json", R"({"data":{"children":{"0":{}},"after":null}})" },
     };
     for (const auto &body : bodies) {
         const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
@@ -65,8 +65,19 @@ void installPageRoutes(TestHttpServer &server)
     server.route("/img/hostile/png20000x20000", [](const TestHttpServer::Request &) {
         return TestHttpServer::Response::ok(HostilePictures::blackPng(20000, 20000, true), "image/png");
     });
-    server.route("/img/hostile/gifscreen10000x20000", [](const TestHttpServer::Request &) {
-        return TestHttpServer::Response::ok(HostilePictures::manyFrameGif(2, 10000, 20000), "image/gif");
+}
+
+// One post per picture address that is not on the web, titled by its name, then one whose web
+// picture comes through a redirect.
+void installPictureSourceRoutes(TestHttpServer &server, const QString &folder)
+{
+    QJsonArray posts;
+    for (const auto &picture : nonWebPictures(server, folder))
+        posts.append(imagePost(picture.first, picture.second));
+    posts.append(imagePost(QStringLiteral("redirect to web"), server.url() + QStringLiteral("/img/redirect")));
+    const TestHttpServer::Response response = TestHttpServer::Response::ok(listingOf(posts), "application/json");
+    server.route("/r/dankmemes/sources.json", [response](const TestHttpServer::Request &) {
+        return response; // NOLINT(performance-no-automatic-move)
     });
 }
 } // namespace
@@ -85,6 +96,7 @@ public slots:
         server.listen();
         installCannedRoutes(server);
         installPageRoutes(server);
+        installPictureSourceRoutes(server, scratch.path());
         QSettings().setValue(QStringLiteral("trending/origin"), server.url());
         ShareManager::setDefaultPlatform(&share);
     }
@@ -105,6 +117,7 @@ private:
     RecordingShare share;
     ObjectListModel model;
     QmlTestHelper helper;
+    QTemporaryDir scratch;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(jestcrate, Setup)

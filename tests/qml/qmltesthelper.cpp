@@ -4,12 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
-#include <QImageReader>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTest>
-#include <QWindow>
 
 QVariant QmlTestHelper::readSetting(const QString &key) const
 {
@@ -53,11 +49,6 @@ QString QmlTestHelper::clipboardText() const
     return QGuiApplication::clipboard()->text();
 }
 
-QString QmlTestHelper::imageFormat(const QString &path) const
-{
-    return QString::fromLatin1(QImageReader(path).format());
-}
-
 namespace {
 QStringList recorded;
 QtMessageHandler chainedHandler = nullptr;
@@ -83,16 +74,4 @@ void QmlTestHelper::recordWarnings()
 QStringList QmlTestHelper::recordedWarnings() const
 {
     return recorded;
-}
-
-void QmlTestHelper::keyClick(QObject *window, int key) const
-{
-    if (auto *target = qobject_cast<QWindow *>(window))
-        QTest::keyClick(target, Qt::Key(key));
-}
-
-QColor QmlTestHelper::pixelColor(const QVariant &image, int x, int y) const
-{
-    const QImage picture = image.value<QImage>();
-    return picture.valid(x, y) ? picture.pixelColor(x, y) : QColor();
 }

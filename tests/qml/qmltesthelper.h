@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
@@ -25,17 +24,8 @@ public:
     Q_INVOKABLE bool fileExists(const QString &path) const;
     Q_INVOKABLE QString clipboardText() const;
 
-    // Format name that QImageReader detects from a file's content ("jpeg", "png", …).
-    Q_INVOKABLE QString imageFormat(const QString &path) const;
-
     // Starts (or restarts) keeping the warnings printed from now on: QML only logs script errors
     // raised in a signal handler, so a test can only see them this way.
     Q_INVOKABLE void recordWarnings();
     Q_INVOKABLE QStringList recordedWarnings() const;
-
-    // TestCase.keyClick only reaches the test's own window; the application window is another.
-    Q_INVOKABLE void keyClick(QObject *window, int key) const;
-
-    // One pixel of an image handed over from QML (a grab result's image), as a colour.
-    Q_INVOKABLE QColor pixelColor(const QVariant &image, int x, int y) const;
 };

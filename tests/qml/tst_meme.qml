@@ -56,53 +56,44 @@ Item {
             globalSettings.themeMode = Material.System
         }
 
-        function test_pictureWidthNeverEnlarged_data() {
+        // Shown no wider than the card or the picture itself, and decoded no larger than shown.
+        function test_pictureSize_data() {
             return [
                 { tag: "small picture at its own size", url: "/img/still.png", cardWidth: 300, sourceWidth: 40, sourceHeight: 30 },
                 { tag: "large picture fitted to the card", url: "qrc:/img/nointernet.jpg", cardWidth: 344, sourceWidth: 640, sourceHeight: 420 },
-                { tag: "picture as wide as the column", url: "/img/still.png", cardWidth: 64, sourceWidth: 40, sourceHeight: 30 },
                 { tag: "card narrower than the picture", url: "/img/still.png", cardWidth: 44, sourceWidth: 40, sourceHeight: 30 },
             ]
         }
 
-        function test_pictureWidthNeverEnlarged(data) {
+        function test_pictureSize(data) {
             var url = data.url.indexOf("qrc:") === 0 ? data.url : testServer.url + data.url
             var card = testCase.createCard({ title: "Sizes", url: url, width: data.cardWidth })
             testCase.waitForStatus(card, Image.Ready)
-            var column = card.availableWidth
-            var shownWidth = Math.min(column, data.sourceWidth)
+            var shownWidth = Math.min(card.availableWidth, data.sourceWidth)
             compare(card.memeImg.width, shownWidth)
             fuzzyCompare(card.memeImg.height, shownWidth * data.sourceHeight / data.sourceWidth, 1)
-            compare(card.memeImg.parent.x, (column - shownWidth) / 2, "centred")
-            compare(testCase.pictureArea(card).height, card.memeImg.height)
-            // The column lays itself out at the next polish, which may come after the picture is ready.
+            compare(card.memeImg.parent.x, (card.availableWidth - shownWidth) / 2, "centred")
+            verify(card.memeImg.implicitWidth <= Math.ceil(card.availableWidth * card.pixelRatio()),
+                   "decoded " + card.memeImg.implicitWidth + " wide")
             tryVerify(function () { return Math.abs(card.contentHeight - (100 + card.memeImg.height + 80)) <= 1 }, 5000,
                       "card height " + card.contentHeight)
         }
 
-        function test_pictureAreaBeforeAndWithoutPicture_data() {
+        function test_pictureAreaWithoutPicture_data() {
             return [
                 { tag: "loading", url: "/img/stall", status: Image.Loading, spinning: true },
                 { tag: "error", url: "/img/status404", status: Image.Error, spinning: false },
-                { tag: "not a picture", url: "/img/notimage.txt", status: Image.Error, spinning: false },
                 { tag: "too many pixels", url: "/img/hostile/png20000x20000", status: Image.Error, spinning: false },
-                { tag: "animated on a huge screen", url: "/img/hostile/gifscreen10000x20000", animated: true,
-                  status: Image.Error, spinning: false },
             ]
         }
 
-        function test_pictureAreaBeforeAndWithoutPicture(data) {
-            var card = testCase.createCard({ title: "Waiting", url: testServer.url + data.url,
-                                             animated: data.animated === true, width: 400 })
+        function test_pictureAreaWithoutPicture(data) {
+            var card = testCase.createCard({ title: "Waiting", url: testServer.url + data.url, width: 400 })
             testCase.waitForStatus(card, data.status)
             compare(testCase.pictureArea(card).height, 200)
             compare(testCase.cardSpinner(card).running, data.spinning)
-            compare(card.contentHeight, 100 + 200 + 80)
-            var failedNote = Finders.findItem(testCase.pictureArea(card), function (item) {
-                return item.text === "This picture could not be shown"
-            })
-            verify(failedNote !== null)
-            compare(failedNote.visible, data.status === Image.Error)
+            var failedNote = Finders.findItem(testCase.pictureArea(card), Finders.withText("This picture could not be shown"))
+            compare(failedNote !== null, data.status === Image.Error)
         }
 
         function test_animatedChoosesAnimatedImage() {
@@ -110,34 +101,12 @@ Item {
             testCase.waitForStatus(card, Image.Ready)
             tryCompare(card.memeImg, "frameCount", 3)
             compare(card.memeImg.playing, true)
-            card.animated = false
-            testCase.waitForStatus(card, Image.Ready)
-            compare(card.memeImg.playing, undefined, "a still image element")
-        }
-
-        function test_titleAreaKeepsItsHeight_data() {
-            return [
-                { tag: "short", title: "Short" },
-                { tag: "wrapping far beyond the area", title: "A title long enough to wrap over many lines of the card ".repeat(6) },
-            ]
-        }
-
-        function test_titleAreaKeepsItsHeight(data) {
-            var card = testCase.createCard({ title: data.title, url: testServer.url + "/img/still.png", width: 400 })
-            testCase.waitForStatus(card, Image.Ready)
-            var label = Finders.titleLabelOf(card)
-            compare(label.text, data.title)
-            compare(label.textFormat, Text.PlainText)
-            compare(label.wrapMode, Text.Wrap)
-            compare(label.parent.height, 100)
-            // The column lays itself out at the next polish, which may come after the picture is ready.
-            tryCompare(card, "contentHeight", 100 + 30 + 80)
         }
 
         function test_buttons_data() {
             return [
-                { tag: "feed", insideBunker: false, first: "NORMIEEEE", second: "SAVE", icon: "qrc:/icons/crate.png" },
-                { tag: "bunker", insideBunker: true, first: "REMOVE", second: "SHARE", icon: "qrc:/icons/share.png" },
+                { tag: "feed", insideBunker: false, first: "NORMIEEEE", second: "SAVE" },
+                { tag: "bunker", insideBunker: true, first: "REMOVE", second: "SHARE" },
             ]
         }
 
@@ -149,32 +118,22 @@ Item {
             cancelSpy.target = card
             confirmSpy.clear()
             cancelSpy.clear()
-            var first = Finders.buttonOf(card, data.first)
-            var second = Finders.buttonOf(card, data.second)
-            verify(first !== null && second !== null)
-            compare(String(first.icon.source), "qrc:/icons/block.svg")
-            compare(String(second.icon.source), data.icon)
-            verify(first.x + first.width <= second.x, "first button left of the second")
-
-            mouseClick(first)
-            compare(cancelSpy.count, 1)
-            compare(confirmSpy.count, 0)
-            mouseClick(second)
-            compare(confirmSpy.count, 1)
-            compare(cancelSpy.count, 1)
+            mouseClick(Finders.buttonOf(card, data.first))
+            compare([cancelSpy.count, confirmSpy.count], [1, 0])
+            mouseClick(Finders.buttonOf(card, data.second))
+            compare([cancelSpy.count, confirmSpy.count], [1, 1])
         }
 
-        function test_dimmingFollowsBothSettings_data() {
+        // Dimmed only in dark mode with the switch on.
+        function test_dimming_data() {
             return [
-                { tag: "neither", decrease: false, mode: Material.System, brightness: 0 },
-                { tag: "brightness only", decrease: true, mode: Material.System, brightness: 0 },
-                { tag: "dark only", decrease: false, mode: Material.Dark, brightness: 0 },
                 { tag: "light mode stored", decrease: true, mode: Material.Light, brightness: 0 },
+                { tag: "dark only", decrease: false, mode: Material.Dark, brightness: 0 },
                 { tag: "both", decrease: true, mode: Material.Dark, brightness: -0.5 },
             ]
         }
 
-        function test_dimmingFollowsBothSettings(data) {
+        function test_dimming(data) {
             var card = testCase.createCard({ title: "Dim", url: testServer.url + "/img/still.png", width: 300 })
             globalSettings.decreaseBrightness = data.decrease
             globalSettings.themeMode = data.mode

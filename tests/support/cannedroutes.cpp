@@ -213,6 +213,9 @@ void installCannedRoutes(TestHttpServer &server)
     fixed("/img/huge-unsized", with(Response::ok(hugeJpeg, "image/jpeg"), 200, Response::Delivery::Unsized));
     server.route("/img/redirect",
         [self](const Request &) { return Response::redirect(self->url().toUtf8() + "/img/still.png"); });
+    server.route("/img/redirect-to", [](const Request &request) {
+        return Response::redirect(QByteArray::fromPercentEncoding(request.queryItem("to")));
+    });
 
     // Listings.
     server.route("/r/dankmemes/hot.json",
@@ -245,4 +248,28 @@ void installCannedRoutes(TestHttpServer &server)
         fixed("/img/" + name, Response::withStatus(status));
         fixed("/r/dankmemes/" + name + ".json", Response::withStatus(status));
     }
+}
+
+QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, const QString &folder)
+{
+    registerTestData();
+    const QByteArray stillPng = encodedImage(Qt::red, "png");
+    const QString file = folder + QStringLiteral("/private.png");
+    QFile picture(file);
+    if (!picture.open(QIODevice::WriteOnly) || picture.write(stillPng) != stillPng.size())
+        qFatal("cannot write %s", qPrintable(file));
+    const QList<QPair<QString, QString>> targets {
+        { QStringLiteral("file"), QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded()) },
+        { QStringLiteral("qrc"), QStringLiteral("qrc:/testdata/single.gif") },
+        { QStringLiteral("data"), QStringLiteral("data:image/png;base64,") + QString::fromLatin1(stillPng.toBase64()) },
+        { QStringLiteral("ftp"), QStringLiteral("ftp://127.0.0.1:%1/img/still.png").arg(QUrl(server.url()).port()) },
+    };
+    QList<QPair<QString, QString>> pictures;
+    for (const auto &target : targets) {
+        pictures << target
+                 << qMakePair(QStringLiteral("redirect to ") + target.first,
+                        server.url() + QStringLiteral("/img/redirect-to?to=")
+                            + QString::fromLatin1(QUrl::toPercentEncoding(target.second)));
+    }
+    return pictures;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 class TestHttpServer;
@@ -26,6 +27,7 @@ class TestHttpServer;
 //   /img/notimage.txt              plain text
 //   /img/empty                     200 with an empty body
 //   /img/redirect                  302 to /img/still.png
+//   /img/redirect-to?to=ADDRESS    302 to ADDRESS (percent-encoded in the query), whatever its scheme
 //   /img/close, /img/stall         photo.jpg cut off halfway; head only, body never comes
 //   /img/huge, /img/huge-unsized   a readable JPEG padded to 3 MiB, with and without Content-Length
 //   /img/statusN                   status N, for N = 403, 404, 429, 500
@@ -61,3 +63,8 @@ QByteArray atomFeed(const QList<AtomEntry> &entries);
 
 // The Atom fixtures above by name ("normal", "notxml", ...), as the routes serve them.
 QByteArray atomFixture(const QString &name);
+
+// Picture addresses that are not on the web, as (name, address): "file" (a copy of /img/still.png
+// written into `folder`), "qrc", "data" and "ftp" (the test server's port, which never greets an
+// FTP client), each followed by "redirect to <name>", the test server redirecting there.
+QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, const QString &folder);
