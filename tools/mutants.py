@@ -24,7 +24,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # Which tests exercise which files: tried first, before the whole suite.
 TESTS_FOR = [
-    (r"src/bunker\.", r"tst_bunker|tst_crashsafety|tst_fulldisk|qml_tst_bunkerpage"),
+    (r"src/(bunker|removedmemes)\.", r"tst_bunker|tst_crashsafety|tst_fulldisk|qml_tst_bunkerpage"),
     (r"src/memerecord\.", r"tst_memerecord|tst_bunker"),
     (r"src/copypasta\.", r"tst_copypasta|tst_fulldisk|tst_crashsafety|qml_tst_copypastapage"),
     (r"src/objectlistmodel\.", r"tst_objectlistmodel|tst_copypasta"),
