@@ -16,8 +16,7 @@ class QTcpSocket;
 // A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, for tests, the QML tests and the
 // demo feed. Routes map a path (without the query) to a canned response; every request received
 // is recorded so that tests can assert what a client sent. Unknown paths answer 404.
-class TestHttpServer : public QObject
-{
+class TestHttpServer : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString url READ url CONSTANT)
 
@@ -55,7 +54,6 @@ public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
     bool listen();
-    QUrl baseUrl() const;
     QString url() const;
 
     void route(const QByteArray &path, Handler handler);
@@ -67,9 +65,6 @@ public:
     QList<Request> requests() const;
     Q_INVOKABLE QStringList requestedTargets() const;
     Q_INVOKABLE void clearRequests();
-
-signals:
-    void requestReceived(const QString &target);
 
 private:
     void onNewConnection();

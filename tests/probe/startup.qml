@@ -1,18 +1,19 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.12
 import Bunker 1.0
 import CopyPasta 1.0
+import Probe 1.0
 import Reddit 1.0
 import ShareManager 1.0
 
-// Reports what "copypastaModel" held while this document was being created, then adds one
-// copypasta through the QML element to show that the service already knows the model.
-QtObject {
+// Reports what start-up prepared before this document was created: the Controls style in use and
+// the stored copypastas. Adds one through the QML element, to show that the service already knows
+// the model, then receives SIGTERM while still loading: the event loop must end it normally.
+Item {
     id: root
 
     property var titlesAtCreation: root.titles()
     property CopyPasta service: CopyPasta {
-    }
-    property ShareManager shareManager: ShareManager {
     }
 
     function titles() {
@@ -22,10 +23,16 @@ QtObject {
         return result
     }
 
+    Button {
+        id: button
+    }
+
     Component.onCompleted: {
+        console.log("PROBE style=" + ProbeInfo.style)
+        console.log("PROBE source=" + ProbeInfo.sourceOf(button.background))
         console.log("PROBE created=" + JSON.stringify(root.titlesAtCreation))
         root.service.add("from QML", "added")
         console.log("PROBE afterAdd=" + JSON.stringify(root.titles()))
-        Qt.exit(0)
+        ProbeInfo.raiseSignal(15)
     }
 }
