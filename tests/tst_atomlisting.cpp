@@ -102,32 +102,6 @@ private slots:
             break;
         }
     }
-
-    // Each post's page is its entry's alternate link, absolute as given; none without one.
-    void permalinks_data()
-    {
-        QTest::addColumn<QByteArray>("entries");
-        QTest::addColumn<QJsonValue>("permalink"); // undefined: none
-
-        const QByteArray content
-            = "<content type=\"html\">&lt;a href=\"https://i.redd.it/p.png\"&gt;[link]&lt;/a&gt;</content>";
-        QTest::newRow("among other links") << "<link rel=\"self\" href=\"https://x.test/self\"/><link "
-                                              "rel=\"alternate\" href=\" https://x.test/post \"/>"
-                + content << QJsonValue("https://x.test/post");
-        QTest::newRow("without rel") << "<link href=\"https://x.test/post\"/>" + content
-                                     << QJsonValue("https://x.test/post");
-        QTest::newRow("none") << content << QJsonValue(QJsonValue::Undefined);
-    }
-
-    void permalinks()
-    {
-        QFETCH(QByteArray, entries);
-        QFETCH(QJsonValue, permalink);
-        const QJsonObject listing = convert(feed("<entry><id>t3_a</id><title>A</title>" + entries + "</entry>"), 25);
-        const QJsonArray children = listing.value("data").toObject().value("children").toArray();
-        QCOMPARE(children.size(), 1);
-        QCOMPARE(children.first().toObject().value("data").toObject().value("permalink"), permalink);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestAtomListing)

@@ -75,8 +75,8 @@ private slots:
                                 << "Universal" << QString::fromUtf8("[\"newest\",\"mïddle\",\"oldest\"]");
     }
 
-    // The style is chosen and the copypastas are in the model before the document is created, and a
-    // signal that comes while it loads ends the program normally.
+    // The style is chosen, the copypastas are in the model and the desktop share is attached before
+    // the document is created, and a signal that comes while it loads ends the program normally.
     void startup()
     {
         QFETCH(QString, storedTheme);
@@ -103,15 +103,8 @@ private slots:
         QCOMPARE(probeValue(output, QStringLiteral("style")), style);
         QCOMPARE(QFileInfo(QUrl(probeValue(output, QStringLiteral("source"))).toLocalFile()).dir().dirName(), style);
         QCOMPARE(probeValue(output, QStringLiteral("created")), created);
+        QCOMPARE(probeValue(output, QStringLiteral("desktop")), QStringLiteral("true"));
         QVERIFY(probeValue(output, QStringLiteral("afterAdd")).startsWith(QStringLiteral("[\"from QML\"")));
-    }
-
-    // On the desktop every ShareManager starts with the desktop's share facility attached.
-    void desktopShareAttached()
-    {
-        const Run run = runProbe(documentUrl(QStringLiteral("share.qml")));
-        QVERIFY2(run.exitedWith(0), qPrintable(run.output));
-        QCOMPARE(run.probeValue(QStringLiteral("desktop")), QStringLiteral("true"));
     }
 };
 

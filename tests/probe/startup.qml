@@ -7,13 +7,15 @@ import Reddit 1.0
 import ShareManager 1.0
 
 // Reports what start-up prepared before this document was created: the Controls style in use and
-// the stored copypastas. Adds one through the QML element, to show that the service already knows
+// the stored copypastas, and whether a ShareManager has the desktop's share facility. Adds one through the QML element, to show that the service already knows
 // the model, then receives SIGTERM while still loading: the event loop must end it normally.
 Item {
     id: root
 
     property var titlesAtCreation: root.titles()
     property CopyPasta service: CopyPasta {
+    }
+    property ShareManager shareManager: ShareManager {
     }
 
     function titles() {
@@ -31,6 +33,7 @@ Item {
         console.log("PROBE style=" + ProbeInfo.style)
         console.log("PROBE source=" + ProbeInfo.sourceOf(button.background))
         console.log("PROBE created=" + JSON.stringify(root.titlesAtCreation))
+        console.log("PROBE desktop=" + root.shareManager.desktop)
         root.service.add("from QML", "added")
         console.log("PROBE afterAdd=" + JSON.stringify(root.titles()))
         ProbeInfo.raiseSignal(15)
