@@ -15,20 +15,12 @@ class TestPictureNetworkAccessManager : public QObject {
 
 private:
     TestHttpServer server;
-    QByteArray hugePng;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(server.listen());
-        hugePng = HostilePictures::blackPng(30000, 30000, true);
-    }
+    void initTestCase() { QVERIFY(server.listen()); }
 
     void download_data()
     {
-        using HostilePictures::blackPng;
-        using HostilePictures::jpegClaiming;
-        using HostilePictures::manyFrameGif;
         using Delivery = TestHttpServer::Response::Delivery;
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Delivery>("delivery");
@@ -36,21 +28,15 @@ private slots:
         QTest::addColumn<bool>("refused");
 
         const qint64 usual = PictureNetworkAccessManager::defaultMaxBodySize;
-        QTest::newRow("png30000x30000") << hugePng << Delivery::Complete << usual << true;
+        using HostilePictures::blackPng;
+        using HostilePictures::manyFrameGif;
         QTest::newRow("pngAtLimit") << blackPng(10000, 10000, true) << Delivery::Complete << usual << false;
         QTest::newRow("pngOverLimit") << blackPng(10000, 10001, true) << Delivery::Complete << usual << true;
+        QTest::newRow("gifScreenOverflowsInt") << manyFrameGif(2, 65535, 65535) << Delivery::Complete << usual << true;
         QTest::newRow("gifScreenTooLarge") << manyFrameGif(2, 10000, 20000) << Delivery::Complete << usual << true;
-        QTest::newRow("gifThousandsOfFrames") << manyFrameGif(5000) << Delivery::Complete << usual << false;
-        // Its size only comes after a megabyte's worth of chunks have arrived.
-        QTest::newRow("jpegSizeAfterLargeExif")
-            << jpegClaiming(20000, 20000, 900 * 1000) << Delivery::Complete << usual << true;
-        QTest::newRow("jpegSmallAfterLargeExif")
-            << jpegClaiming(200, 100, 900 * 1000) << Delivery::Complete << usual << false;
-        QTest::newRow("notAPicture") << QByteArray(200 * 1000, 'x') << Delivery::Complete << usual << false;
-        QTest::newRow("pngClaimedButGarbage")
-            << QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(512, 'x') << Delivery::Complete << usual << false;
         const QByteArray kilobyte(1000, 'x');
-        QTest::newRow("bodyOverLimitSized") << kilobyte + 'x' << Delivery::Complete << qint64(1000) << true;
+        // The declared length alone must tell: the body never comes.
+        QTest::newRow("declaredOverLimit") << kilobyte + 'x' << Delivery::NeverComplete << qint64(1000) << true;
         // Without a length, only the bytes that come tell; they come in pieces, the last with the end.
         QTest::newRow("bodyOverLimitUnsized") << kilobyte.repeated(4000) << Delivery::Unsized << qint64(1000) << true;
         QTest::newRow("bodyAtLimit") << kilobyte << Delivery::Unsized << qint64(1000) << false;

@@ -7,8 +7,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QSettings>
-#include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,114 +16,89 @@ class SmokeTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void firstCardsShowAndProgramQuitsCleanly();
-    void commandLineAnsweredWithoutDisplay_data();
-    void commandLineAnsweredWithoutDisplay();
+    void firstCardsShowAndProgramQuitsCleanly()
+    {
+        QTemporaryDir folder;
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        installDemoRoutes(server);
+        // The program reads its origin from the default store of this test's temporary home.
+        Startup::setIdentity(*QCoreApplication::instance());
+        QSettings().setValue(QStringLiteral("trending/origin"), server.url());
+        QSettings().sync();
+        const QString screenshot = folder.filePath(QStringLiteral("first-cards.png"));
 
-private:
-    TestHttpServer server;
-    QTemporaryDir folder;
+        // A display of its own: windows of tests running beside this one cannot cover the program.
+        QProcess capture;
+        capture.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("JESTCRATE_SCREEN"), QStringLiteral("800x600x24"));
+        capture.setProcessEnvironment(environment);
+        capture.start(QStringLiteral("sh"),
+            { QStringLiteral(JESTCRATE_WITHDISPLAY), QStringLiteral(JESTCRATE_DEMO), QStringLiteral("screenshot"),
+                screenshot, QStringLiteral(JESTCRATE_EXECUTABLE) });
+        QSignalSpy finished(&capture, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+        QVERIFY(finished.wait(90000));
+        QCOMPARE(capture.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(capture.exitCode(), 0);
+
+        const FrameSummary summary = FrameSummary::of(QImage(screenshot));
+        QVERIFY2(summary.showsCards(),
+            qPrintable(QStringLiteral("teal %1, colourful %2").arg(summary.tealPixels).arg(summary.colourfulPixels)));
+        QVERIFY(server.requestedTargets().contains(QStringLiteral("/demo/compiled.png")));
+    }
+
+    void commandLineAnsweredWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output"); // patterns for all of standard output and standard error
+        QTest::addColumn<QString>("errors");
+        const QString version = QStringLiteral("^")
+            + QRegularExpression::escape(QStringLiteral("Jest Crate " JESTCRATE_PROJECT_VERSION "\n"))
+            + QStringLiteral("$");
+        const QString hint = QStringLiteral("\\.\\nTry 'jestcrate --help' for the options\\.\\n$");
+        QTest::newRow("version") << QStringList { "--version" } << 0 << version << "^$";
+        QTest::newRow("shortVersion") << QStringList { "-v" } << 0 << version << "^$";
+        QTest::newRow("versionAfterQtOption")
+            << QStringList { "-platform", "xcb", "--version" } << 0 << version << "^$";
+        QTest::newRow("help") << QStringList { "--help" } << 0 << "^Usage: .*-h, --help.*-v, --version"
+                              << "^$";
+        QTest::newRow("unknownOption") << QStringList { "--frobnicate" } << 2 << "^$"
+                                       << "^jestcrate: Unknown option 'frobnicate'" + hint;
+        QTest::newRow("unknownAfterVersion") << QStringList { "--version", "-x" } << 2 << "^$"
+                                             << "^jestcrate: Unknown option 'x'" + hint;
+        QTest::newRow("strayArgument") << QStringList { "meme.png" } << 2 << "^$"
+                                       << "^jestcrate: Unexpected argument 'meme.png'" + hint;
+    }
+
+    // Answered before the application object exists: without a display, reaching it would abort.
+    void commandLineAnsweredWithoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(QString, errors);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(JESTCRATE_EXECUTABLE), arguments);
+        QVERIFY(program.waitForFinished(30000));
+
+        const QString standardOutput = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString standardError = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const auto matches = [](const QString &pattern, const QString &text) {
+            return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(text).hasMatch();
+        };
+        QVERIFY2(matches(output, standardOutput), qPrintable(standardOutput));
+        QVERIFY2(matches(errors, standardError), qPrintable(standardError));
+    }
 };
-
-void SmokeTest::initTestCase()
-{
-    QVERIFY(folder.isValid());
-    QVERIFY(server.listen());
-    installDemoRoutes(server);
-    // The program reads its origin from the default store of this test's temporary home.
-    Startup::setIdentity(*QCoreApplication::instance());
-    QSettings settings;
-    settings.setValue(QStringLiteral("trending/origin"), server.url());
-    settings.sync();
-    QCOMPARE(settings.status(), QSettings::NoError);
-}
-
-void SmokeTest::firstCardsShowAndProgramQuitsCleanly()
-{
-    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty(),
-        "Xvfb is needed to give the program a display of its own");
-    const QString screenshot = folder.filePath(QStringLiteral("first-cards.png"));
-
-    // A display of its own: windows of tests running beside this one cannot cover the program.
-    QProcess capture;
-    capture.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QSignalSpy finished(&capture, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
-    QVERIFY(finished.isValid());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("JESTCRATE_SCREEN"), QStringLiteral("800x600x24"));
-    capture.setProcessEnvironment(environment);
-    capture.start(QStringLiteral("sh"),
-        { QStringLiteral(JESTCRATE_WITHDISPLAY), QStringLiteral(JESTCRATE_DEMO), QStringLiteral("screenshot"),
-            screenshot, QStringLiteral(JESTCRATE_EXECUTABLE) });
-    QVERIFY(finished.wait(90000));
-
-    QCOMPARE(capture.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(capture.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(capture.readAllStandardOutput()).trimmed(), screenshot);
-
-    const QImage image(screenshot);
-    QVERIFY(!image.isNull());
-    QCOMPARE(image.size(), QSize(800, 600));
-    const FrameSummary summary = FrameSummary::of(image);
-    QVERIFY2(!summary.blank(), qPrintable(QStringLiteral("%1 colours").arg(summary.distinctColours)));
-    QVERIFY2(summary.showsCards(),
-        qPrintable(QStringLiteral("teal %1, colourful %2").arg(summary.tealPixels).arg(summary.colourfulPixels)));
-
-    const QStringList targets = server.requestedTargets();
-    QVERIFY2(targets.contains(QStringLiteral("/r/dankmemes/hot.json?after=&limit=25")), qPrintable(targets.join(' ')));
-    QVERIFY2(targets.contains(QStringLiteral("/demo/compiled.png")), qPrintable(targets.join(' ')));
-}
-
-void SmokeTest::commandLineAnsweredWithoutDisplay_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("output"); // patterns for all of standard output and standard error
-    QTest::addColumn<QString>("errors");
-    const QString version = QStringLiteral("^")
-        + QRegularExpression::escape(QStringLiteral("Jest Crate " JESTCRATE_PROJECT_VERSION "\n"))
-        + QStringLiteral("$");
-    const QString hint = QStringLiteral("\\.\\nTry 'jestcrate --help' for the options\\.\\n$");
-    QTest::newRow("version") << QStringList { "--version" } << 0 << version << "^$";
-    QTest::newRow("shortVersion") << QStringList { "-v" } << 0 << version << "^$";
-    QTest::newRow("versionAfterQtOption") << QStringList { "-platform", "xcb", "--version" } << 0 << version << "^$";
-    QTest::newRow("help") << QStringList { "--help" } << 0 << "^Usage: .*-h, --help.*-v, --version"
-                          << "^$";
-    QTest::newRow("unknownOption") << QStringList { "--frobnicate" } << 2 << "^$"
-                                   << "^jestcrate: Unknown option 'frobnicate'" + hint;
-    QTest::newRow("unknownAfterVersion") << QStringList { "--version", "-x" } << 2 << "^$"
-                                         << "^jestcrate: Unknown option 'x'" + hint;
-    QTest::newRow("strayArgument") << QStringList { "meme.png" } << 2 << "^$"
-                                   << "^jestcrate: Unexpected argument 'meme.png'" + hint;
-}
-
-// Answered before the application object exists: without a display, reaching it would abort.
-void SmokeTest::commandLineAnsweredWithoutDisplay()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, output);
-    QFETCH(QString, errors);
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(JESTCRATE_EXECUTABLE), arguments);
-    QVERIFY(program.waitForFinished(30000));
-
-    const QString standardOutput = QString::fromLocal8Bit(program.readAllStandardOutput());
-    const QString standardError = QString::fromLocal8Bit(program.readAllStandardError());
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), status);
-    const auto matches = [](const QString &pattern, const QString &text) {
-        return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(text).hasMatch();
-    };
-    QVERIFY2(matches(output, standardOutput), qPrintable(standardOutput));
-    QVERIFY2(matches(errors, standardError), qPrintable(standardError));
-}
 
 QTEST_MAIN(SmokeTest)
 

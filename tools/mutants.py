@@ -24,21 +24,19 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # Which tests exercise which files: tried first, before the whole suite.
 TESTS_FOR = [
-    (r"src/(bunker|removedmemes)\.", r"tst_bunker|tst_crashsafety|tst_fulldisk|qml_tst_bunkerpage"),
-    (r"src/memerecord\.", r"tst_memerecord|tst_bunker"),
-    (r"src/copypasta\.", r"tst_copypasta|tst_fulldisk|tst_crashsafety|qml_tst_copypastapage"),
-    (r"src/objectlistmodel\.", r"tst_objectlistmodel|tst_copypasta"),
+    (r"src/(bunker|removedmemes|memerecord)\.", r"tst_bunker|tst_crashsafety|tst_fulldisk|qml_tst_bunkerpage"),
+    (r"src/(copypasta|objectlistmodel)\.", r"tst_copypasta|tst_fulldisk|tst_crashsafety|qml_tst_copypastapage"),
     (r"src/reddit\.", r"tst_reddit|qml_tst_trending"),
     (r"src/atomlisting\.", r"tst_atomlisting|tst_reddit"),
     (r"src/networkpolicy\.", r"tst_reddit|tst_bunker"),
     (r"src/picture", r"tst_picturenetworkaccessmanager|tst_bunker|qml_tst_meme"),
-    (r"src/sharemanager\.", r"tst_sharemanager|qml_tst_bunkerpage"),
+    (r"src/(sharemanager|desktopshare)\.", r"tst_desktopshare|qml_tst_bunkerpage|qml_tst_keys"),
     (r"src/(startup|quitonsignal|main|commandline)\.", r"tst_startup|tst_smoke|tst_crashsafety"),
-    (r"qml/main\.qml", r"qml_tst_mainwindow|tst_settingsstores"),
-    (r"qml/Trending\.qml", r"qml_tst_trending"),
+    (r"qml/main\.qml", r"qml_tst_mainwindow|tst_settingsstores|qml_tst_keys"),
+    (r"qml/Trending\.qml", r"qml_tst_trending|qml_tst_keys"),
     (r"qml/Meme\.qml", r"qml_tst_meme|qml_tst_trending|qml_tst_bunkerpage"),
-    (r"qml/Bunker\.qml", r"qml_tst_bunkerpage"),
-    (r"qml/Copypasta", r"qml_tst_copypastapage"),
+    (r"qml/(Bunker|CardKeys)\.qml", r"qml_tst_bunkerpage|qml_tst_keys"),
+    (r"qml/Copypasta", r"qml_tst_copypastapage|qml_tst_keys"),
     (r"qml/Settings\.qml", r"qml_tst_settingspage"),
     (r"qml/About\.qml", r"qml_tst_mainwindow"),
 ]
@@ -82,11 +80,13 @@ def sync_tree(source):
                 os.remove(os.path.join(folder, file))
     for name in names:
         origin, copy = os.path.join(ROOT, name), os.path.join(source, name)
-        # Unchanged files keep their time stamps, so they are not rebuilt.
+        # Unchanged files are left alone, so they are not rebuilt.
         if os.path.exists(copy) and filecmp.cmp(origin, copy, shallow=False):
             continue
         os.makedirs(os.path.dirname(copy), exist_ok=True)
-        shutil.copy2(origin, copy)
+        # A fresh time stamp: an interrupted run may have left a newer object file of a mutant.
+        shutil.copyfile(origin, copy)
+        shutil.copymode(origin, copy)
 
 
 def configure(source, build):

@@ -6,14 +6,10 @@
 #include <QtQml>
 
 #include <csignal>
-#include <cstdio>
-#include <vector>
 
-namespace
-{
+namespace {
 // Lets a test document report which Controls style start-up selected.
-class ProbeInfo : public QObject
-{
+class ProbeInfo : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString style READ style CONSTANT)
 
@@ -33,23 +29,17 @@ public:
 };
 } // namespace
 
-// Runs the application's start-up on the document named by the first argument, so that tests
-// can observe start-up from inside QML. Remaining arguments go to the application object.
+// Runs the application's start-up on the document named by the only argument, so that tests can
+// observe start-up from inside QML.
 int main(int argc, char *argv[])
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <document-url> [Qt options]\n", argv[0]);
+    if (argc != 2)
         return 2;
-    }
     const QString document = QString::fromLocal8Bit(argv[1]);
-    std::vector<char *> arguments { argv[0] };
-    arguments.insert(arguments.end(), argv + 2, argv + argc);
-    arguments.push_back(nullptr);
-    int count = argc - 1;
-
+    int count = 1;
     qmlRegisterSingletonType<ProbeInfo>(
         "Probe", 1, 0, "ProbeInfo", [](QQmlEngine *, QJSEngine *) -> QObject * { return new ProbeInfo; });
-    return Startup::run(count, arguments.data(), document);
+    return Startup::run(count, argv, document);
 }
 
 #include "main.moc"

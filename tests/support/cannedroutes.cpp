@@ -3,11 +3,13 @@
 #include "testhttpserver.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSharedPointer>
 #include <QUrlQuery>
 #include <QXmlStreamWriter>
@@ -27,25 +29,16 @@ const QByteArray atomType = "application/atom+xml; charset=UTF-8";
 const QString atomNamespace = QStringLiteral("http://www.w3.org/2005/Atom");
 const int hugeSize = 3 * 1024 * 1024;
 
-QByteArray encodedImage(const QSize &size, const QColor &color, const char *format)
+// A 40x30 picture of one colour.
+QByteArray encodedImage(const QColor &color, const char *format)
 {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(40, 30, QImage::Format_RGB32);
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
-}
-
-QByteArray stillPng()
-{
-    return encodedImage(QSize(40, 30), Qt::red, "png");
-}
-
-QByteArray photoJpeg()
-{
-    return encodedImage(QSize(40, 30), Qt::blue, "jpg");
 }
 
 QByteArray testData(const QString &name)
@@ -86,45 +79,32 @@ QByteArray secondPage(const QString &base)
     return listing({ post("Second page meme", base + "/img/photo.jpg", "image") }, QJsonValue::Null);
 }
 
-Response withDelivery(Response response, Response::Delivery delivery)
+// Page 2 when the request asks for what comes after page 1, else page 1.
+QByteArray page(const Request &request, const QString &base)
 {
-    response.delivery = delivery;
-    return response;
+    return request.queryItem("after") == "t3_page2" ? secondPage(base) : firstPage(base);
 }
 
-Response withHeader(Response response, const QByteArray &name, const QByteArray &value)
-{
-    response.headers.append(qMakePair(name, value));
-    return response;
-}
-
-Response withStatus(Response response, int status)
+Response with(Response response, int status, Response::Delivery delivery = Response::Delivery::Complete)
 {
     response.status = status;
+    response.delivery = delivery;
     return response;
 }
 
 Response unauthorized()
 {
-    return withStatus(Response::ok(R"({"message": "Unauthorized", "error": 401})", json), 401);
+    return with(Response::ok(R"({"message": "Unauthorized", "error": 401})", json), 401);
 }
 
 // What the forum sends an anonymous client that asks for a JSON listing.
 Response blocked()
 {
-    return withStatus(Response::ok(testData("atom-notxml.html"), "text/html"), 403);
+    return with(Response::ok(testData("atom-notxml.html"), "text/html"), 403);
 }
 
-Response tooManyRequests(const QByteArray &header, const QByteArray &value)
-{
-    return withHeader(Response::withStatus(429), header, value);
-}
-
-// Tokens issued by one server; a count of uses left, or -1 for as many as wanted.
-struct Grants {
-    int issued = 0;
-    QHash<QByteArray, int> usesLeft;
-};
+// The tokens one server has issued.
+using Grants = QSet<QByteArray>;
 
 Response grant(const Request &request, Grants &grants)
 {
@@ -142,22 +122,15 @@ Response grant(const Request &request, Grants &grants)
         return unauthorized();
 
     const QByteArray clientId = credentials.left(colon);
-    if (clientId == "not-json")
-        return Response::ok("<html><body>Try again later</body></html>", "text/html");
-    if (clientId == "no-token")
-        return Response::ok(R"({"token_type": "bearer", "expires_in": 86400, "scope": "*"})", json);
-    if (clientId == "limited")
-        return tooManyRequests("Retry-After", "1");
-    if (clientId != "good-client" && clientId != "single-use" && clientId != "zero-expiry" && clientId != "no-expiry")
+    if (clientId != "good-client" && clientId != "unsafe-token")
         return unauthorized();
 
-    const QByteArray token = "token-" + QByteArray::number(++grants.issued);
-    grants.usesLeft.insert(token, clientId == "single-use" ? 1 : -1);
-    QJsonObject answer { { "access_token", QString::fromLatin1(token) }, { "token_type", "bearer" }, { "scope", "*" } };
-    if (clientId == "zero-expiry")
-        answer.insert("expires_in", 0);
-    else if (clientId != "no-expiry")
-        answer.insert("expires_in", 86400);
+    // A token that would smuggle a header of its own into the next request.
+    const QByteArray token
+        = clientId == "unsafe-token" ? "token-0\r\nX-Injected: 1" : "token-" + QByteArray::number(grants.size() + 1);
+    grants.insert(token);
+    const QJsonObject answer { { "access_token", QString::fromLatin1(token) }, { "token_type", "bearer" },
+        { "expires_in", 86400 }, { "scope", "*" } };
     return Response::ok(QJsonDocument(answer).toJson(QJsonDocument::Compact), json);
 }
 
@@ -166,13 +139,9 @@ Response guardedListing(const Request &request, Grants &grants, const QString &b
     const QByteArray authorization = request.headers.value("authorization");
     if (authorization.isEmpty())
         return blocked();
-    const QByteArray token = authorization.toLower().startsWith("bearer ") ? authorization.mid(7) : QByteArray();
-    const auto uses = grants.usesLeft.find(token);
-    if (uses == grants.usesLeft.end() || *uses == 0)
+    if (!authorization.startsWith("bearer ") || !grants.contains(authorization.mid(7)))
         return unauthorized();
-    if (*uses > 0)
-        --*uses;
-    return Response::ok(request.queryItem("after") == "t3_page2" ? secondPage(base) : firstPage(base), json);
+    return Response::ok(page(request, base), json);
 }
 
 } // namespace
@@ -230,18 +199,19 @@ void installCannedRoutes(TestHttpServer &server)
     };
 
     // Pictures.
-    fixed("/img/still.png", Response::ok(stillPng(), "image/png"));
-    fixed("/img/photo.jpg", Response::ok(photoJpeg(), "image/jpeg"));
+    const QByteArray photoJpeg = encodedImage(Qt::blue, "jpg");
+    fixed("/img/still.png", Response::ok(encodedImage(Qt::red, "png"), "image/png"));
+    fixed("/img/photo.jpg", Response::ok(photoJpeg, "image/jpeg"));
     fixed("/img/animated.gif", Response::ok(testData("animated.gif"), "image/gif"));
     fixed("/img/single.gif", Response::ok(testData("single.gif"), "image/gif"));
     fixed("/img/notimage.txt", Response::ok("plain text, not a picture\n", "text/plain"));
     fixed("/img/empty", Response::ok(QByteArray(), "image/png"));
-    fixed("/img/close", withDelivery(Response::ok(photoJpeg(), "image/jpeg"), Response::Delivery::CloseMidBody));
-    fixed("/img/stall", withDelivery(Response::ok(photoJpeg(), "image/jpeg"), Response::Delivery::NeverComplete));
+    fixed("/img/close", with(Response::ok(photoJpeg, "image/jpeg"), 200, Response::Delivery::CloseMidBody));
+    fixed("/img/stall", with(Response::ok(photoJpeg, "image/jpeg"), 200, Response::Delivery::NeverComplete));
     // Image readers stop at the end of the picture, so the padding keeps it readable.
-    const QByteArray hugeJpeg = photoJpeg().leftJustified(hugeSize, '\0');
+    const QByteArray hugeJpeg = photoJpeg.leftJustified(hugeSize, '\0');
     fixed("/img/huge", Response::ok(hugeJpeg, "image/jpeg"));
-    fixed("/img/huge-unsized", withDelivery(Response::ok(hugeJpeg, "image/jpeg"), Response::Delivery::Unsized));
+    fixed("/img/huge-unsized", with(Response::ok(hugeJpeg, "image/jpeg"), 200, Response::Delivery::Unsized));
     server.route("/img/redirect",
         [self](const Request &) { return Response::redirect(self->url().toUtf8() + "/img/still.png"); });
     server.route("/img/redirect-to", [](const Request &request) {
@@ -249,29 +219,16 @@ void installCannedRoutes(TestHttpServer &server)
     });
 
     // Listings.
-    server.route("/r/dankmemes/hot.json", [self](const Request &request) {
-        const QByteArray body
-            = request.queryItem("after") == "t3_page2" ? secondPage(self->url()) : firstPage(self->url());
-        return Response::ok(body, json);
-    });
+    server.route("/r/dankmemes/hot.json",
+        [self](const Request &request) { return Response::ok(page(request, self->url()), json); });
     fixed("/r/dankmemes/cursor.json", Response::ok(listing({}, "t3_cursor"), json));
     fixed("/r/dankmemes/empty.json", Response::ok(R"({"kind":"Listing","data":{"dist":0}})", json));
     fixed("/r/dankmemes/notjson.json", Response::ok("<html><body>Not JSON</body></html>", "text/html"));
     fixed("/r/dankmemes/stall.json",
-        withDelivery(Response::ok(listing({}, "t3_stall"), json), Response::Delivery::NeverComplete));
+        with(Response::ok(listing({}, "t3_stall"), json), 200, Response::Delivery::NeverComplete));
     server.route("/r/dankmemes/nul.json", [self](const Request &) {
         const QByteArray head = listing({ post("Before the NUL", self->url() + "/img/still.png", "image") }, "t3_nul");
         return Response::ok(head + QByteArray(1, '\0') + R"({"after":"t3_hidden"})", json);
-    });
-    server.route("/r/dankmemes/huge.json", [self](const Request &) {
-        QJsonObject big = post("Huge meme", self->url() + "/img/still.png", "image");
-        QJsonObject data = big.value("data").toObject();
-        data.insert("selftext", QString(hugeSize, QLatin1Char('x')));
-        big.insert("data", data);
-        return Response::ok(listing({ big }, "t3_huge"), json);
-    });
-    server.route("/r/dankmemes/close.json", [self](const Request &) {
-        return withDelivery(Response::ok(firstPage(self->url()), json), Response::Delivery::CloseMidBody);
     });
     // Shaped like the live board: a gallery, NSFW and spoiler posts, .gifv links, and page 2
     // repeating the last post of page 1. Cached pictures are what the offline start shows.
@@ -281,7 +238,7 @@ void installCannedRoutes(TestHttpServer &server)
         const QByteArray body = testData(QStringLiteral("listing-real-%1.json").arg(page));
         return Response::ok(QByteArray(body).replace("{origin}", self->url().toUtf8()), json);
     });
-    Response kept = Response::ok(stillPng(), "image/png");
+    Response kept = Response::ok(encodedImage(Qt::red, "png"), "image/png");
     kept.headers.append(qMakePair(QByteArray("Cache-Control"), QByteArray("public, max-age=86400")));
     fixed("/img/kept.png", kept);
     server.route("/r/dankmemes/kept.json", [self](const Request &) {
@@ -297,24 +254,12 @@ void installCannedRoutes(TestHttpServer &server)
     server.route("/api/v1/access_token", [grants](const Request &request) { return grant(request, *grants); });
     server.route("/r/dankmemes/guarded.json",
         [self, grants](const Request &request) { return guardedListing(request, *grants, self->url()); });
-    server.route("/r/dankmemes/guarded/.rss", [self](const Request &request) {
-        const QString base = self->url();
-        if (request.queryItem("after") == "t3_atom3")
-            return Response::ok(atomFeed({ { "t3_atom4", "Atom page two", base + "/img/photo.jpg" } }), atomType);
-        return Response::ok(atomFeed({ { "t3_atom1", "Atom meme one", base + "/img/still.png" },
-                                { "t3_atom2", "Atom meme two", base + "/img/photo.jpg" },
-                                { "t3_atom3", "Atom link post", base + "/article" } }),
-            atomType);
-    });
+    fixed("/r/dankmemes/guarded/.rss", Response::ok(atomFixture(QStringLiteral("normal")), atomType));
     fixed("/r/dankmemes/unauthorized.json", unauthorized());
-    fixed("/r/dankmemes/limited.json", tooManyRequests("Retry-After", "1"));
-    fixed("/r/dankmemes/limitedReset.json", tooManyRequests("X-Ratelimit-Reset", "2"));
-    for (const char *name :
-        { "normal", "empty", "truncated", "othernamespace", "incomplete", "htmltitles", "notxml", "real" }) {
-        fixed(QByteArray("/r/dankmemes/atom-") + name + ".json", blocked());
-        fixed(QByteArray("/r/dankmemes/atom-") + name + "/.rss",
-            Response::ok(atomFixture(QLatin1String(name)), qstrcmp(name, "notxml") == 0 ? "text/html" : atomType));
-    }
+    fixed("/r/dankmemes/truncated.json", blocked());
+    fixed("/r/dankmemes/truncated/.rss", Response::ok(atomFixture(QStringLiteral("truncated")), atomType));
+    fixed("/r/dankmemes/atom-real.json", blocked());
+    fixed("/r/dankmemes/atom-real/.rss", Response::ok(atomFixture(QStringLiteral("real")), atomType));
 
     for (const int status : { 403, 404, 429, 500 }) {
         const QByteArray name = "status" + QByteArray::number(status);
@@ -326,16 +271,16 @@ void installCannedRoutes(TestHttpServer &server)
 QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, const QString &folder)
 {
     registerTestData();
+    const QByteArray stillPng = encodedImage(Qt::red, "png");
     const QString file = folder + QStringLiteral("/private.png");
     QFile picture(file);
-    if (!picture.open(QIODevice::WriteOnly) || picture.write(stillPng()) != stillPng().size())
+    if (!QDir().mkpath(folder) || !picture.open(QIODevice::WriteOnly) || picture.write(stillPng) != stillPng.size())
         qFatal("cannot write %s", qPrintable(file));
     const QList<QPair<QString, QString>> targets {
         { QStringLiteral("file"), QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded()) },
         { QStringLiteral("qrc"), QStringLiteral("qrc:/testdata/single.gif") },
-        { QStringLiteral("data"),
-            QStringLiteral("data:image/png;base64,") + QString::fromLatin1(stillPng().toBase64()) },
-        { QStringLiteral("ftp"), QStringLiteral("ftp://127.0.0.1:%1/img/still.png").arg(server.baseUrl().port()) },
+        { QStringLiteral("data"), QStringLiteral("data:image/png;base64,") + QString::fromLatin1(stillPng.toBase64()) },
+        { QStringLiteral("ftp"), QStringLiteral("ftp://127.0.0.1:%1/img/still.png").arg(QUrl(server.url()).port()) },
     };
     QList<QPair<QString, QString>> pictures;
     for (const auto &target : targets) {

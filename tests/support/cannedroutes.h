@@ -19,7 +19,6 @@ class TestHttpServer;
 //   /r/dankmemes/empty.json        "data" without "children" and without "after"
 //   /r/dankmemes/nul.json          a listing (after "t3_nul") followed by a NUL byte and more text
 //   /r/dankmemes/notjson.json      an HTML page
-//   /r/dankmemes/huge.json         a valid listing of about 3 MiB; after "t3_huge"
 //   /r/dankmemes/redirect.json     302 to hot.json?after=t3_page2
 //   /r/dankmemes/real.json         the fixtures tests/data/listing-real-page1.json and, after=t3_real1g,
 //                                  -page2.json, {origin} replaced: a pinned post, a gallery of three, an
@@ -27,7 +26,6 @@ class TestHttpServer;
 //                                  repeats "Plain meme" and adds "Page two meme"
 //   /r/dankmemes/kept.json         "Kept meme" (/img/kept.png); after null
 //   /img/kept.png                  still.png, cacheable for a day
-//   /r/dankmemes/close.json        page 1, connection closed halfway through the body
 //   /r/dankmemes/stall.json        head sent, body never comes
 //   /r/dankmemes/statusN.json      status N, for N = 403, 404, 429, 500
 //   /img/still.png, /img/photo.jpg 40x30 PNG and JPEG
@@ -46,28 +44,17 @@ class TestHttpServer;
 //                                  https://oauth.reddit.com/grants/installed_client and a device_id of
 //                                  20 to 30 characters. Otherwise it answers by client ID:
 //                                    "good-client"  a new token "token-N" (N counts the grants so far),
-//                                                   expires_in 86400
-//                                    "single-use"   a new token that guarded.json accepts only once
-//                                    "zero-expiry"  a new token with expires_in 0
-//                                    "no-expiry"    a new token without expires_in
-//                                    "not-json"     an HTML page
-//                                    "no-token"     JSON without access_token
-//                                    "limited"      429 with Retry-After: 1
+//                                                   valid for a day
+//                                    "unsafe-token" a token with a line break and a header after it
 //                                    anything else  401
 //   /r/dankmemes/guarded.json      as the forum behaves for anonymous clients since mid-2026: 403 and an
 //                                  HTML page without a token; with a token from the grant above the
 //                                  pages of hot.json; with any other token 401
-//   /r/dankmemes/guarded/.rss      Atom, page 1: "Atom meme one" (/img/still.png), "Atom meme two"
-//                                  (/img/photo.jpg), "Atom link post" (/article), last id t3_atom3;
-//                                  after=t3_atom3: "Atom page two" (/img/photo.jpg), id t3_atom4
+//   /r/dankmemes/guarded/.rss      the Atom fixture tests/data/atom-normal.xml (five posts, three pictures)
 //   /r/dankmemes/unauthorized.json 401 whatever the token
-//   /r/dankmemes/limited.json      429 with Retry-After: 1
-//   /r/dankmemes/limitedReset.json 429 with X-Ratelimit-Reset: 2 and no Retry-After
-//   /r/dankmemes/atom-X.json       403, and /r/dankmemes/atom-X/.rss the fixture tests/data/atom-X.xml,
-//                                  for X = normal, empty, truncated, othernamespace, incomplete, htmltitles,
-//                                  real (a gallery link, two .gifv links, one picture);
-//                                  atom-notxml/.rss serves tests/data/atom-notxml.html (the forum's
-//                                  "blocked" page)
+//   /r/dankmemes/truncated.json    403, and /r/dankmemes/truncated/.rss the fixture atom-truncated.xml
+//   /r/dankmemes/atom-real.json    403, and /r/dankmemes/atom-real/.rss the fixture atom-real.xml: a
+//                                  gallery link, two .gifv links, one picture
 //   anything else                  404
 void installCannedRoutes(TestHttpServer &server);
 

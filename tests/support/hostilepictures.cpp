@@ -1,7 +1,5 @@
 #include "hostilepictures.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QtEndian>
 
 namespace {
@@ -21,11 +19,6 @@ QByteArray bigEndian32(quint32 value)
     QByteArray bytes(4, Qt::Uninitialized);
     qToBigEndian(value, bytes.data());
     return bytes;
-}
-
-QByteArray bigEndian16(quint16 value)
-{
-    return QByteArray(1, char(value >> 8)) + char(value & 0xff);
 }
 
 QByteArray littleEndian16(quint16 value)
@@ -64,23 +57,4 @@ QByteArray HostilePictures::manyFrameGif(int frames, quint16 screenWidth, quint1
     for (int i = 0; i < frames; ++i)
         gif += frame;
     return gif + ';';
-}
-
-QByteArray HostilePictures::jpegClaiming(quint16 width, quint16 height, int padding)
-{
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(Qt::gray);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "jpg");
-    // Baseline frame header: marker, length, precision, then height and width.
-    const int frame = jpeg.indexOf(QByteArray::fromHex("ffc0"));
-    jpeg.replace(frame + 5, 4, bigEndian16(height) + bigEndian16(width));
-    QByteArray application;
-    for (int left = padding; left > 0; left -= 65533) {
-        const int size = qMin(left, 65533);
-        application += QByteArray::fromHex("ffe1") + bigEndian16(quint16(size + 2)) + QByteArray(size, 'x');
-    }
-    return jpeg.left(2) + application + jpeg.mid(2);
 }

@@ -11,7 +11,4 @@ QByteArray blackPng(quint32 width, quint32 height, bool pixels);
 
 // An animated GIF of 1x1 frames on a screen of the given size, 10 ms per frame.
 QByteArray manyFrameGif(int frames, quint16 screenWidth = 1, quint16 screenHeight = 1);
-
-// A JPEG whose size, in its frame header, comes only after `padding` bytes of application data.
-QByteArray jpegClaiming(quint16 width, quint16 height, int padding);
 } // namespace HostilePictures

@@ -3,16 +3,7 @@
 #include "bunker.h"
 #include "copypasta.h"
 
-#include <QBuffer>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QPair>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QtTest>
 
 // What the bunker and copypasta tests share: files in and out, a picture, the bunker's listing and
@@ -50,9 +41,9 @@ inline QByteArray jpegOf(const QImage &image)
     return bytes;
 }
 
-inline QJsonArray listed(Bunker &bunker, bool lastOnly = false)
+inline QJsonArray listed(Bunker &bunker)
 {
-    return QJsonDocument::fromJson(bunker.load(lastOnly).toUtf8()).array();
+    return QJsonDocument::fromJson(bunker.load().toUtf8()).array();
 }
 
 // The argument of the one imageSaved a download brings; false too when none or several come.
@@ -65,45 +56,31 @@ inline bool downloadOutcome(Bunker &bunker, const QString &title, const QString 
     return saved.takeFirst().at(0).toBool();
 }
 
-// QSettings shares one parsed copy per file name within a process; a copy under a new name is
-// parsed from the bytes on disk.
-inline QString freshCopy(const QString &path, const QString &folder)
+// The copypastas of an ini file, oldest first, as "title=text" ("?" where a key is missing).
+// QSettings shares one parsed copy per file name within a process, so this reads a copy under a
+// new name, outside the file's own folder (which may be full).
+inline QStringList storedPastas(const QString &iniPath = CopyPasta::store().fileName())
 {
     static int copies = 0;
-    QString copy = QDir(folder).filePath(QStringLiteral("copy%1.ini").arg(++copies));
-    QFile::copy(path, copy);
-    return copy;
-}
-
-// The copypasta array of an ini file, oldest first: (title, text) per position, and whether both
-// keys are present.
-struct StoredPasta {
-    QString title;
-    QString cptext;
-    bool whole = false;
-};
-
-inline QList<StoredPasta> storedPastas(const QString &iniPath)
-{
-    QSettings settings(iniPath, QSettings::IniFormat);
-    settings.beginGroup(QStringLiteral("copypasta"));
-    const int size = settings.beginReadArray(QStringLiteral("copypastas"));
-    QList<StoredPasta> entries;
-    for (int i = 0; i < size; ++i) {
-        settings.setArrayIndex(i);
-        entries.append(
-            { settings.value(QStringLiteral("title")).toString(), settings.value(QStringLiteral("cptext")).toString(),
-                settings.contains(QStringLiteral("title")) && settings.contains(QStringLiteral("cptext")) });
+    const QString copy = QDir::temp().filePath(
+        QStringLiteral("jestcrate-%1-%2.ini").arg(QCoreApplication::applicationPid()).arg(++copies));
+    QFile::copy(iniPath, copy);
+    QStringList entries;
+    {
+        QSettings settings(copy, QSettings::IniFormat);
+        settings.beginGroup(QStringLiteral("copypasta"));
+        const int size = settings.beginReadArray(QStringLiteral("copypastas"));
+        for (int i = 0; i < size; ++i) {
+            settings.setArrayIndex(i);
+            const bool whole
+                = settings.contains(QStringLiteral("title")) && settings.contains(QStringLiteral("cptext"));
+            entries << (whole ? settings.value(QStringLiteral("title")).toString() + QLatin1Char('=')
+                        + settings.value(QStringLiteral("cptext")).toString()
+                              : QStringLiteral("?"));
+        }
     }
+    QFile::remove(copy);
     return entries;
-}
-
-inline QStringList titlesOf(const QList<StoredPasta> &entries)
-{
-    QStringList titles;
-    for (const StoredPasta &entry : entries)
-        titles << entry.title;
-    return titles;
 }
 
 // Puts bytes under the process-wide copypasta store and makes it parse them, as a fresh start of

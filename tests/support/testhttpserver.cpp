@@ -57,18 +57,13 @@ QByteArray TestHttpServer::Request::queryItem(const QByteArray &name) const
 
 TestHttpServer::Response TestHttpServer::Response::ok(const QByteArray &body, const QByteArray &contentType)
 {
-    Response response;
-    response.body = body;
-    response.headers.append(qMakePair(QByteArray("Content-Type"), contentType));
-    return response;
+    return { 200, { qMakePair(QByteArray("Content-Type"), contentType) }, body, Delivery::Complete };
 }
 
 TestHttpServer::Response TestHttpServer::Response::withStatus(int code)
 {
-    Response response;
+    Response response = ok(reasonPhrase(code), "text/plain");
     response.status = code;
-    response.body = reasonPhrase(code);
-    response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/plain")));
     return response;
 }
 
@@ -90,14 +85,9 @@ bool TestHttpServer::listen()
     return server.listen(QHostAddress::LocalHost, 0);
 }
 
-QUrl TestHttpServer::baseUrl() const
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()));
-}
-
 QString TestHttpServer::url() const
 {
-    return baseUrl().toString();
+    return QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
 }
 
 void TestHttpServer::route(const QByteArray &path, Handler handler)
@@ -166,7 +156,6 @@ void TestHttpServer::onReadyRead(QTcpSocket *socket)
     // A response may close the connection, which drops its buffer: check before every lookup.
     while (socket->state() == QAbstractSocket::ConnectedState && takeRequest(pending[socket], request)) {
         received.append(request);
-        emit requestReceived(QString::fromUtf8(request.target));
         respond(socket, request);
     }
 }

@@ -54,7 +54,6 @@ public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
     bool listen();
-    QUrl baseUrl() const;
     QString url() const;
 
     void route(const QByteArray &path, Handler handler);
@@ -70,9 +69,6 @@ public:
     // Unreachable: every connection is dropped and new ones are refused, until made reachable
     // again on the same port (so that the same addresses work again).
     Q_INVOKABLE bool setReachable(bool reachable);
-
-signals:
-    void requestReceived(const QString &target);
 
 private:
     void onNewConnection();

@@ -1,12 +1,15 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.12
 import Bunker 1.0
 import CopyPasta 1.0
+import Probe 1.0
 import Reddit 1.0
 import ShareManager 1.0
 
-// Reports what "copypastaModel" held while this document was being created, then adds one
-// copypasta through the QML element to show that the service already knows the model.
-QtObject {
+// Reports what start-up prepared before this document was created: the Controls style in use and
+// the stored copypastas, and whether a ShareManager has the desktop's share facility. Adds one through the QML element, to show that the service already knows
+// the model, then receives SIGTERM while still loading: the event loop must end it normally.
+Item {
     id: root
 
     property var titlesAtCreation: root.titles()
@@ -22,10 +25,17 @@ QtObject {
         return result
     }
 
+    Button {
+        id: button
+    }
+
     Component.onCompleted: {
+        console.log("PROBE style=" + ProbeInfo.style)
+        console.log("PROBE source=" + ProbeInfo.sourceOf(button.background))
         console.log("PROBE created=" + JSON.stringify(root.titlesAtCreation))
+        console.log("PROBE desktop=" + root.shareManager.desktop)
         root.service.add("from QML", "added")
         console.log("PROBE afterAdd=" + JSON.stringify(root.titles()))
-        Qt.exit(0)
+        ProbeInfo.raiseSignal(15)
     }
 }

@@ -1,8 +1,0 @@
-import QtQuick 2.12
-
-Item {
-    Component.onCompleted: console.log("PROBE created")
-
-    NoSuchElement {
-    }
-}
