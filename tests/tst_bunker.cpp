@@ -304,7 +304,9 @@ private slots:
         QVERIFY(write(dataPath + "/victim.png", "victim"));
         QVERIFY(write(bunkerDir() + traversing + ".dat",
             MemeRecord { "traverses", "/../../victim.png", traversing, false }.toBytes()));
-        QVERIFY(QDir().mkpath(bunkerDir() + traversing + '.')); // lets the traversal resolve
+        // Lets the traversal resolve, from the bunker and from where removed memes wait.
+        QVERIFY(QDir().mkpath(bunkerDir() + traversing + '.'));
+        QVERIFY(QDir().mkpath(dataPath + "/bunker-removed/" + traversing + '.'));
         QVERIFY(write(bunkerDir() + oldKey + ".dat", MemeRecord { "doomed", "png", oldKey, false }.toBytes()));
         QVERIFY(QString(QTest::currentDataTag()) == "pictureCannotGo"
                 ? write(bunkerDir() + oldKey + ".png/inside", "a folder is not removed")
