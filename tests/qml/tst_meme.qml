@@ -195,16 +195,6 @@ Item {
             }
         }
 
-        function test_singlePictureHasNoBadgeNorButtons() {
-            var card = testCase.createCard({ title: "One", url: testServer.url + "/img/still.png", width: 400 })
-            testCase.waitForStatus(card, Image.Ready)
-            mouseMove(testCase.pictureArea(card), 5, 5)
-            compare(testCase.badgeOf(card) === null || !testCase.badgeOf(card).visible, true)
-            compare(Finders.findItem(card, Finders.withText("›")), null)
-            testCase.page(card, "swipe", true)
-            compare(card.pictureIndex, 0)
-        }
-
         // Blurred with its label until one click; meanwhile SAVE is off and the sharp picture hidden.
         function test_veil_data() {
             return [

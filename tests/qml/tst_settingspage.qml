@@ -96,7 +96,7 @@ WindowTestCase {
     function init() {
         var defaults = {
             "globalSettings": { "theme": "Material", "themeMode": Material.System, "decreaseBrightness": false },
-            "trendingSettings": { "number": 25, "sort": "hot", "clientId": "" },
+            "trendingSettings": { "number": 25, "sort": "hot", "clientId": "", "nsfw": "blurred" },
             "bunkerSettings": { "imgQuality": -1 },
             "copypastaSettings": { "lineNumber": 10 }
         }
@@ -162,6 +162,8 @@ WindowTestCase {
               option: "50 memes", key: "trending/number", value: "50", shown: "50 memes" },
             { tag: "sort", tab: "Trending", row: "Sort by", initial: "hot", option: "top", key: "trending/sort",
               value: "top", shown: "top" },
+            { tag: "nsfw", tab: "Trending", row: "NSFW memes", initial: "Blurred", option: "Hidden",
+              key: "trending/nsfw", value: "hidden", shown: "Hidden" },
             { tag: "quality", tab: "Bunker", row: "Meme quality [disabled for now]", initial: "Auto",
               option: "Low (compressed)", key: "bunker/imgQuality", value: "0", shown: "Low" },
         ]
@@ -222,26 +224,6 @@ WindowTestCase {
             return
         mouseClick(testCase.part("navigationButton"))
         tryVerify(function () { return stack().currentItem.submenu !== true && !stack().busy }, 5000, "settings gone")
-    }
-
-    function test_nsfwChooser_data() {
-        return [
-            { tag: "hidden", option: "Hidden", value: "hidden" },
-            { tag: "shown", option: "Shown", value: "shown" },
-            { tag: "blurred", option: "Blurred", value: "blurred", before: "shown" },
-        ]
-    }
-
-    function test_nsfwChooser(data) {
-        testCase.part("trendingSettings").nsfw = data.before || "blurred"
-        showTab("Trending")
-        compare(valueLabel("NSFW memes").text, data.before === "shown" ? "Shown" : "Blurred")
-        var choice = option("NSFW memes", data.option)
-        mouseClick(choice)
-        tryCompare(choice, "visible", false)
-        waitForStored("trending/nsfw", data.value)
-        compare(valueLabel("NSFW memes").text, data.option)
-        testCase.part("trendingSettings").nsfw = "blurred"
     }
 
     // The note under the NSFW row appears only while the feed below comes through Atom.

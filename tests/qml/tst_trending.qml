@@ -169,7 +169,6 @@ WindowTestCase {
         return [
             { tag: "gallery, second picture", title: "A gallery of three & more", forward: 1, blue: true },
             { tag: "NSFW, revealed", title: "Not safe for work", reveal: true, blue: true },
-            { tag: "spoiler, revealed", title: "Ending spoiled", reveal: true, blue: false },
         ]
     }
 
