@@ -27,6 +27,7 @@ TESTS_FOR = [
     (r"src/(bunker|removedmemes|memerecord)\.", r"tst_bunker|tst_crashsafety|tst_fulldisk|qml_tst_bunkerpage"),
     (r"src/(copypasta|objectlistmodel)\.", r"tst_copypasta|tst_fulldisk|tst_crashsafety|qml_tst_copypastapage"),
     (r"src/reddit\.", r"tst_reddit|qml_tst_trending"),
+    (r"src/(networkcache|diskcache)\.", r"tst_reddit|qml_tst_trending|qml_tst_settingspage"),
     (r"src/atomlisting\.", r"tst_atomlisting|tst_reddit"),
     (r"src/networkpolicy\.", r"tst_reddit|tst_bunker"),
     (r"src/picture", r"tst_picturenetworkaccessmanager|tst_bunker|qml_tst_meme"),
