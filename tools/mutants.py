@@ -188,8 +188,11 @@ def main():
     configure(source, build)
     all_tests = list_tests(build)
     built, output = build_targets(build, all_tests)
-    if not built or run_tests(build, all_tests):
-        sys.exit("the unmutated tree must build and pass first:\n" + output[-2000:])
+    if not built:
+        sys.exit("the unmutated tree must build first:\n" + output[-2000:])
+    failed = run_tests(build, all_tests)
+    if failed:
+        sys.exit("the unmutated tree must pass first; failed: " + " ".join(failed))
 
     rows = []
     for number in chosen(arguments.only, len(mutants)):
