@@ -164,11 +164,11 @@ def try_mutant(mutant, source, build, all_tests):
             restored.write(original)
 
 
-def chosen(spec, count):
-    if not spec:
+def chosen(wanted, count):
+    if not wanted:
         return list(range(1, count + 1))
     numbers = []
-    for part in spec.split(","):
+    for part in wanted.split(","):
         low, _, high = part.partition("-")
         numbers.extend(range(int(low), int(high or low) + 1))
     return [n for n in numbers if 1 <= n <= count]
