@@ -1,8 +1,6 @@
 #include "objectlistmodel.h"
 #include "testfiles.h"
 
-#include <QRandomGenerator>
-
 #include <climits>
 #include <sys/resource.h>
 
@@ -70,7 +68,7 @@ private slots:
     void damagedFile_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("loaded"); // oldest first; "*": whatever Qt makes of it
+        QTest::addColumn<QStringList>("loaded"); // oldest first
         const QByteArray maxInt = QByteArray::number(INT_MAX);
         QTest::newRow("whole") << storeFile("3", { 1, 2, 3 }) << entries({ 1, 2, 3 });
         QTest::newRow("hugeSize") << storeFile(maxInt, { 1, 2 }) << entries({ 1, 2 });
@@ -81,11 +79,6 @@ private slots:
         QTest::newRow("foreignPositionSpelling")
             << storeFile(maxInt, { 1 }) + "copypastas\\07\\title=seven\ncopypastas\\+9\\title=nine\n"
             << entries({ 1 });
-        QByteArray random(65536, Qt::Uninitialized);
-        QRandomGenerator generator(20240611);
-        for (char &byte : random)
-            byte = char(generator.bounded(256));
-        QTest::newRow("randomBytes") << random << QStringList { "*" };
     }
 
     // Start-up reads only the positions the file holds, newest shown first. add() stores one
@@ -97,9 +90,7 @@ private slots:
         replaceStoreFile(file);
         ObjectListModel model;
         CopyPasta::loadInto(&model);
-        if (loaded != QStringList { "*" })
-            QCOMPARE(shown(model), loaded);
-        loaded = shown(model);
+        QCOMPARE(shown(model), loaded);
         CopyPasta::add(QStringLiteral("added"), QStringLiteral("after damage"));
         QCOMPARE(shown(model), loaded + QStringList { "added=after damage" });
         const QStringList stored = storedPastas();

@@ -89,9 +89,6 @@ private slots:
         server.reset();
     }
 
-    // An origin typed with trailing slashes names the same server (the network layer would hide two).
-    void originTrailingSlashes() { QCOMPARE(Reddit::endpointsFor(server->url() + "///").feed, server->url()); }
-
     // One load from a new client: the requests it sends and what the trending page then shows.
     void scenarios_data()
     {
@@ -217,23 +214,6 @@ private slots:
         QVERIFY(client.responses.wait());
         QVERIFY(client.text(1).contains(secondPage));
         QCOMPARE(sent().last(), json("guarded", secondToken, "t3_page2"));
-    }
-
-    // A refreshed trending page is a new client, and loads sent together wait for the same grant.
-    void oneGrantServesAll()
-    {
-        store(QStringLiteral("clientId"), QStringLiteral("good-client"));
-        store(QStringLiteral("sort"), QStringLiteral("guarded"));
-        {
-            Client first;
-            first.reddit.load();
-            QTRY_COMPARE(first.responses.count(), 2);
-        }
-        Client refreshed;
-        QVERIFY(refreshed.responses.wait());
-        QVERIFY(refreshed.text(0).contains(firstPage));
-        QCOMPARE(sent().filter(grant).size(), 1);
-        QCOMPARE(sent().filter("bearer token-1").size(), 3);
     }
 
     // After a 429 the origin is left alone until the time asked for (at most an hour) has passed.

@@ -59,15 +59,12 @@ private slots:
             + QStringLiteral("$");
         const QString hint = QStringLiteral("\\.\\nTry 'jestcrate --help' for the options\\.\\n$");
         QTest::newRow("version") << QStringList { "--version" } << 0 << version << "^$";
-        QTest::newRow("shortVersion") << QStringList { "-v" } << 0 << version << "^$";
         QTest::newRow("versionAfterQtOption")
             << QStringList { "-platform", "xcb", "--version" } << 0 << version << "^$";
         QTest::newRow("help") << QStringList { "--help" } << 0 << "^Usage: .*-h, --help.*-v, --version"
                               << "^$";
         QTest::newRow("unknownOption") << QStringList { "--frobnicate" } << 2 << "^$"
                                        << "^jestcrate: Unknown option 'frobnicate'" + hint;
-        QTest::newRow("unknownAfterVersion") << QStringList { "--version", "-x" } << 2 << "^$"
-                                             << "^jestcrate: Unknown option 'x'" + hint;
         QTest::newRow("strayArgument") << QStringList { "meme.png" } << 2 << "^$"
                                        << "^jestcrate: Unexpected argument 'meme.png'" + hint;
     }
