@@ -1,7 +1,9 @@
+#include "startup.h"
+#include "testfiles.h"
+
+#include <QLockFile>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
 
 #include <memory>
 
@@ -49,6 +51,14 @@ class TestStartup : public QObject {
     }
 
 private slots:
+    void initTestCase()
+    {
+        // Without the runner's private folders the lock tests would touch a real user's settings.
+        if (!qEnvironmentVariable("HOME").startsWith(QDir::tempPath()))
+            QFAIL("run through tests/support/isolated.sh");
+        Startup::setIdentity(*QCoreApplication::instance());
+    }
+
     void init()
     {
         // Every probe starts as a fresh installation in a home of its own.
@@ -105,6 +115,33 @@ private slots:
         QCOMPARE(probeValue(output, QStringLiteral("created")), created);
         QCOMPARE(probeValue(output, QStringLiteral("desktop")), QStringLiteral("true"));
         QVERIFY(probeValue(output, QStringLiteral("afterAdd")).startsWith(QStringLiteral("[\"from QML\"")));
+    }
+
+    void orphanedLocks_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::addColumn<bool>("owned");
+        const char *const names[] = { "default", "bunker", "copypasta" };
+        for (int store = 0; store < 3; ++store) {
+            QTest::addRow("%sEmpty", names[store]) << store << false;
+            QTest::addRow("%sOwnedByLiveProcess", names[store]) << store << true;
+        }
+    }
+
+    // An empty lock left by a killed process would hold every write of the store up for 30 s; a
+    // lock whose owner runs must stay, or two processes would write the store at once.
+    void orphanedLocks()
+    {
+        QFETCH(int, store);
+        QFETCH(bool, owned);
+        const QString lockPath
+            = QStringList { QSettings().fileName(), Bunker::settingsPath(), CopyPasta::store().fileName() }.at(store)
+            + QStringLiteral(".lock");
+        QLockFile owner(lockPath);
+        QVERIFY(owned ? owner.tryLock(0) : TestFiles::write(lockPath, QByteArray()));
+        Startup::releaseOrphanedLocks();
+        QCOMPARE(QFileInfo::exists(lockPath), owned);
+        QCOMPARE(QLockFile(lockPath).tryLock(0), !owned);
     }
 };
 

@@ -33,7 +33,7 @@ TESTS_FOR = [
     (r"src/picture", r"tst_picturenetworkaccessmanager|tst_bunker|qml_tst_meme"),
     (r"src/(sharemanager|desktopshare)\.", r"tst_desktopshare|qml_tst_bunkerpage|qml_tst_keys"),
     (r"src/(startup|quitonsignal|main|commandline)\.", r"tst_startup|tst_smoke|tst_crashsafety"),
-    (r"qml/main\.qml", r"qml_tst_mainwindow|tst_settingsstores|qml_tst_keys"),
+    (r"qml/main\.qml", r"qml_tst_mainwindow|qml_tst_keys"),
     (r"qml/Trending\.qml", r"qml_tst_trending|qml_tst_keys"),
     (r"qml/Meme\.qml", r"qml_tst_meme|qml_tst_trending|qml_tst_bunkerpage"),
     (r"qml/(Bunker|CardKeys)\.qml", r"qml_tst_bunkerpage|qml_tst_keys"),
