@@ -50,7 +50,8 @@ WindowTestCase {
             { tag: "Alt+Left", page: "bunker", keys: ["Ctrl+,", "Alt+Left"], subPage: false },
             { tag: "Ctrl+Q", page: "feed", keys: ["Ctrl+Q"], closed: true },
             { tag: "Ctrl+N in the bunker", page: "bunker", keys: ["Ctrl+N"], opens: "addMemePopup" },
-            { tag: "typing into a text area", page: "feed", keys: ["S", "J", "Down", "Delete"], field: true, current: 0 },
+            // The text area keeps most of these keys from the shortcuts itself, but not PgDown.
+            { tag: "typing into a text area", page: "feed", keys: ["S", "J", "Down", "PgDown", "Delete"], field: true, current: 0 },
         ]
     }
 
