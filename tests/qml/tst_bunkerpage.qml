@@ -34,7 +34,7 @@ WindowTestCase {
         testCase.openPopupHolding(Finders.withText("Can't add your meme"))
     }
 
-    // Each save goes on top (two within one second included). SHARE hands over the bare path, while
+    // Each save goes on top. SHARE hands over the bare path, while
     // the card's picture loads from a file URL that no character of the path can cut short.
     function test_saveGoesOnTopAndSharesPath() {
         var page = testCase.openDrawerPage("Meme bunker")
@@ -44,6 +44,18 @@ WindowTestCase {
         mouseClick(Finders.buttonOf(Finders.cardsOf(page)[0], "SHARE"))
         compare(shareRecorder.paths, [page.model.get(0).path])
         compare(page.fileUrl("/data/#1?/50%/c.jpeg"), "file:///data/%231%3F/50%25/c.jpeg")
+    }
+
+    // The bunker orders memes by the second only, so saves ending within one second list in any
+    // order among themselves: each must still show exactly once.
+    function test_quickSavesEachShowOnce() {
+        var page = testCase.openDrawerPage("Meme bunker")
+        var titles = ["1", "2", "3", "4", "5", "6"]
+        titles.forEach(function (title) {
+            testCase.part("bunker").saveFromUrl(title, testServer.url + "/img/still.png")
+        })
+        tryCompare(page, "count", titles.length)
+        compare(Finders.titlesOf(page.model).sort(), titles)
     }
 
     // REMOVE takes the files out of the bunker at once; UNDO puts them and the card back in place.
