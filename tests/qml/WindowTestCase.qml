@@ -174,7 +174,8 @@ TestCase {
             windowTestCase.window.destroy()
             tryCompare(windowTestCase, "window", null)
         }
-        // Listings a test chose through the sort name go back to the canned "hot" pages.
+        // Feed settings a test wrote into the store go back to the defaults: the canned "hot"
+        // pages, NSFW posts blurred.
         testHelper.writeSetting("trending/sort", "hot")
         testHelper.writeSetting("trending/nsfw", "blurred")
     }
