@@ -61,9 +61,17 @@ TestCase {
     // The window once its feed page has handled the first reply.
     function openWindowWithFeed(width) {
         windowTestCase.openWindow(width)
-        var page = windowTestCase.feedPage()
+        var page = windowTestCase.page()
         tryVerify(function () { return page.count > 0 && page.footerItem !== null }, 5000, "first listing reply handled")
         return windowTestCase.window
+    }
+
+    // A new window showing the drawer's page titled entry, ready for typed keys.
+    function openDrawerPage(entry) {
+        windowTestCase.openWindow()
+        windowTestCase.activate()
+        windowTestCase.chooseDrawerEntry(entry)
+        return windowTestCase.page()
     }
 
     function part(objectName) {
@@ -72,7 +80,8 @@ TestCase {
         return found
     }
 
-    function feedPage() {
+    // The page on top of the stack.
+    function page() {
         return windowTestCase.part("stack").currentItem
     }
 
@@ -80,6 +89,32 @@ TestCase {
     function cards(page, count) {
         tryVerify(function () { return Finders.cardsOf(page).length === count }, 5000, count + " cards shown")
         return Finders.cardsOf(page)
+    }
+
+    function cardTitles() {
+        return Finders.cardsOf(windowTestCase.page()).map(function (card) { return card.title })
+    }
+
+    // Opens the page's add popup, types into its two fields (known by their placeholders) and
+    // presses SAVE. Returns the title field, which hides with the popup.
+    function submitAddForm(titleHint, title, textHint, text) {
+        mouseClick(Finders.findItem(windowTestCase.page(), function (item) {
+            return item.icon !== undefined && String(item.icon.source) === "qrc:/icons/add.svg"
+        }))
+        var titleField = windowTestCase.openPopupHolding(Finders.withPlaceholder(titleHint))
+        windowTestCase.typeInto(titleField, title)
+        windowTestCase.typeInto(windowTestCase.openPopupHolding(Finders.withPlaceholder(textHint)), text)
+        mouseClick(windowTestCase.openPopupHolding(Finders.withText("SAVE")))
+        return titleField
+    }
+
+    // Adds through the popup and waits for the new card on top of the page.
+    function addThroughForm(titleHint, title, textHint, text) {
+        var page = windowTestCase.page()
+        var before = page.count
+        tryCompare(windowTestCase.submitAddForm(titleHint, title, textHint, text), "visible", false)
+        tryCompare(page, "count", before + 1)
+        tryVerify(function () { return windowTestCase.cardTitles()[0] === title }, 5000, "the new card on top")
     }
 
     function cardTitled(page, title) {
@@ -117,13 +152,6 @@ TestCase {
         tryCompare(windowTestCase.part("drawer"), "visible", false)
     }
 
-    function memeCounterText() {
-        var header = windowTestCase.part("navContent").headerItem
-        return Finders.findItem(header, function (item) {
-            return item.font !== undefined && item.font.pointSize === 30
-        }).text
-    }
-
     function waitForPicture(card) {
         tryVerify(function () { return card.memeImg !== null && card.memeImg.status === Image.Ready }, 5000,
                   "picture of \"" + card.title + "\" loaded")
@@ -133,13 +161,8 @@ TestCase {
         return testServer.requestedTargets().filter(function (target) { return target.indexOf("/r/dankmemes/") === 0 })
     }
 
-    function scriptWarnings(documentName) {
-        return testHelper.recordedWarnings().filter(function (line) { return line.indexOf(documentName) >= 0 })
-    }
-
     function init() {
         testServer.clearRequests()
-        testHelper.recordWarnings()
     }
 
     function cleanup() {
@@ -151,8 +174,10 @@ TestCase {
             windowTestCase.window.destroy()
             tryCompare(windowTestCase, "window", null)
         }
-        // Listings a test chose through the sort name go back to the canned "hot" pages.
+        // Feed settings a test wrote into the store go back to the defaults: the canned "hot"
+        // pages, NSFW posts blurred.
         testHelper.writeSetting("trending/sort", "hot")
+        testHelper.writeSetting("trending/nsfw", "blurred")
     }
 
     when: windowShown

@@ -29,14 +29,17 @@ function withPlaceholder(text) {
     }
 }
 
-// The cards a list shows, top to bottom. Left out: cards still fading out after a removal, and
-// cards the list is still building in the background (their picture element does not exist yet).
+// The meme or copypasta cards a list shows, top to bottom. Left out: cards still fading in or out,
+// and meme cards the list is still building in the background (their picture element does not
+// exist yet).
 function cardsOf(listView) {
     var cards = []
     var children = listView.contentItem.children
     for (var i = 0; i < children.length; ++i) {
         var child = children[i]
-        if (child.insideBunker !== undefined && child.memeImg !== null && child.visible && child.opacity === 1)
+        var isMeme = child.insideBunker !== undefined && child.memeImg !== null
+        var isCopypasta = child.copyClicked !== undefined
+        if ((isMeme || isCopypasta) && child.visible && child.opacity === 1)
             cards.push(child)
     }
     cards.sort(function (a, b) {

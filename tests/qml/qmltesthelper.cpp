@@ -1,12 +1,9 @@
 #include "qmltesthelper.h"
 
-#include "sharemanager.h"
-
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -34,14 +31,9 @@ QString QmlTestHelper::dataLocation() const
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
-QString QmlTestHelper::bunkerPath() const
-{
-    return dataLocation() + QStringLiteral("/bunker/");
-}
-
 QStringList QmlTestHelper::bunkerFiles() const
 {
-    return QDir(bunkerPath()).entryList(QDir::Files, QDir::Name);
+    return QDir(dataLocation() + QStringLiteral("/bunker/")).entryList(QDir::Files, QDir::Name);
 }
 
 bool QmlTestHelper::fileExists(const QString &path) const
@@ -54,53 +46,8 @@ QString QmlTestHelper::clipboardText() const
     return QGuiApplication::clipboard()->text();
 }
 
-bool QmlTestHelper::clipboardHasImage() const
-{
-    return QGuiApplication::clipboard()->mimeData()->hasImage();
-}
-
-namespace {
-QStringList recorded;
-QtMessageHandler chainedHandler = nullptr;
-
-void recordWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtWarningMsg || type == QtCriticalMsg)
-        recorded.append(message);
-    if (chainedHandler)
-        chainedHandler(type, context, message);
-}
-} // namespace
-
-void QmlTestHelper::recordWarnings()
-{
-    recorded.clear();
-    // Installed on demand, after the test framework's own handler, which keeps getting every message.
-    const QtMessageHandler current = qInstallMessageHandler(recordWarning);
-    if (current != recordWarning)
-        chainedHandler = current;
-}
-
-QStringList QmlTestHelper::recordedWarnings() const
-{
-    return recorded;
-}
-
 void QmlTestHelper::keySequence(QObject *window, const QString &sequence) const
 {
     if (auto *target = qobject_cast<QWindow *>(window))
         QTest::keySequence(target, QKeySequence(sequence));
-}
-
-void QmlTestHelper::attachDesktopShare(QObject *shareManager)
-{
-    opened.clear();
-    if (auto *manager = qobject_cast<ShareManager *>(shareManager))
-        manager->setPlatform(&desktopShare);
-}
-
-QColor QmlTestHelper::centreColorOf(const QString &path) const
-{
-    const QImage picture(path);
-    return picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, picture.height() / 2);
 }

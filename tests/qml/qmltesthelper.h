@@ -1,8 +1,5 @@
 #pragma once
 
-#include "desktopshare.h"
-
-#include <QColor>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
@@ -22,33 +19,11 @@ public:
     Q_INVOKABLE QVariant readIni(const QString &path, const QString &key) const;
 
     Q_INVOKABLE QString dataLocation() const;
-    Q_INVOKABLE QString bunkerPath() const;
     Q_INVOKABLE QStringList bunkerFiles() const;
     Q_INVOKABLE bool fileExists(const QString &path) const;
     Q_INVOKABLE QString clipboardText() const;
-    Q_INVOKABLE bool clipboardHasImage() const;
-
-    // Starts (or restarts) keeping the warnings printed from now on: QML only logs script errors
-    // raised in a signal handler, so a test can only see them this way.
-    Q_INVOKABLE void recordWarnings();
-    Q_INVOKABLE QStringList recordedWarnings() const;
 
     // TestCase.keyClick only reaches the test's own window; the application window is another. A
     // key with its modifiers, as a shortcut names it ("Ctrl+R").
     Q_INVOKABLE void keySequence(QObject *window, const QString &sequence) const;
-
-    // The colour at the centre of a picture file (a saved meme).
-    Q_INVOKABLE QColor centreColorOf(const QString &path) const;
-    // Gives a ShareManager the desktop facility, with an opener that only records what it is
-    // asked to open and no session bus (so "show in folder" opens the folder).
-    Q_INVOKABLE void attachDesktopShare(QObject *shareManager);
-    Q_INVOKABLE QStringList openedUrls() const { return opened; }
-
-private:
-    QStringList opened;
-    DesktopShare desktopShare { [this](const QUrl &url) {
-                                   opened.append(url.toString(QUrl::FullyEncoded));
-                                   return true;
-                               },
-        QDBusConnection(QStringLiteral("none")) };
 };
