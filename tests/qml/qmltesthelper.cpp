@@ -3,7 +3,10 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include "sharemanager.h"
+
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -46,8 +49,21 @@ QString QmlTestHelper::clipboardText() const
     return QGuiApplication::clipboard()->text();
 }
 
+bool QmlTestHelper::clipboardHasImage() const
+{
+    return QGuiApplication::clipboard()->mimeData()->hasImage();
+}
+
 void QmlTestHelper::keySequence(QObject *window, const QString &sequence) const
 {
     if (auto *target = qobject_cast<QWindow *>(window))
         QTest::keySequence(target, QKeySequence(sequence));
+}
+
+void QmlTestHelper::attachDesktopShare(QObject *shareManager)
+{
+    opened.clear();
+    QGuiApplication::clipboard()->clear();
+    if (auto *manager = qobject_cast<ShareManager *>(shareManager))
+        manager->setPlatform(&desktopShare);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktopshare.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
@@ -22,8 +24,22 @@ public:
     Q_INVOKABLE QStringList bunkerFiles() const;
     Q_INVOKABLE bool fileExists(const QString &path) const;
     Q_INVOKABLE QString clipboardText() const;
+    Q_INVOKABLE bool clipboardHasImage() const;
 
     // TestCase.keyClick only reaches the test's own window; the application window is another. A
     // key with its modifiers, as a shortcut names it ("Ctrl+R").
     Q_INVOKABLE void keySequence(QObject *window, const QString &sequence) const;
+
+    // Gives a ShareManager the desktop facility, with an opener that only records what it is
+    // asked to open and no session bus (so "show in folder" opens the folder). Clears the clipboard.
+    Q_INVOKABLE void attachDesktopShare(QObject *shareManager);
+    Q_INVOKABLE QStringList openedUrls() const { return opened; }
+
+private:
+    QStringList opened;
+    DesktopShare desktopShare { [this](const QUrl &url) {
+                                   opened.append(url.toString(QUrl::FullyEncoded));
+                                   return true;
+                               },
+        QDBusConnection(QStringLiteral("none")) };
 };

@@ -4,8 +4,9 @@ import QtTest 1.12
 import Bunker 1.0
 import "finders.js" as Finders
 
-// Keys of the real main window, one row per key and its effect, on the feed (four posts) or in the
-// bunker (three saved memes).
+// Keys and share menus of the real main window, one row per key (or menu entry) and its effect, on
+// the feed (four posts with their pages) or in the bunker (three saved memes). The window's
+// ShareManager has the desktop facility, with an opener that only records.
 WindowTestCase {
     id: testCase
 
@@ -14,6 +15,7 @@ WindowTestCase {
         for (var i = 1; name === "bunker" && i <= 3; ++i)
             saveMeme("Saved " + i)
         testCase.openWindowWithFeed()
+        testHelper.attachDesktopShare(testCase.part("shareManager"))
         testCase.activate()
         if (name === "bunker")
             testCase.chooseDrawerEntry("Meme bunker")
@@ -31,6 +33,14 @@ WindowTestCase {
         return JSON.parse(testCase.part("bunker").load()).map(function (meme) { return meme.title }).sort()
     }
 
+    // What a row expects opened: a post's page (by its key), or the current saved card's file or folder.
+    function openedFor(what) {
+        var page = testCase.page()
+        var file = what === "file" || what === "folder" ? page.fileUrl(page.currentItem.path) : ""
+        return what === "file" ? file : what === "folder" ? file.replace(/\/[^\/]*$/, "")
+                                                          : testServer.url + "/r/dankmemes/comments/" + what + "/post/"
+    }
+
     function init() {
         JSON.parse(store.load()).forEach(function (meme) { store.remove(meme.uuid) })
     }
@@ -42,6 +52,14 @@ WindowTestCase {
             { tag: "End", page: "feed", keys: ["End"], current: 3 },
             { tag: "S saves", page: "feed", keys: ["Down", "S"], stored: ["Post k2"] },
             { tag: "Delete hides", page: "feed", keys: ["Down", "Delete"], removed: 1 },
+            { tag: "C copies the picture", page: "feed", keys: ["C"], image: true, toast: "Picture copied" },
+            { tag: "L copies the link", page: "feed", keys: ["Down", "L"], text: "/img/still.png?k2", toast: "Link copied" },
+            { tag: "O opens the post", page: "feed", keys: ["Down", "Down", "O"], opened: "k3" },
+            { tag: "C copies a saved picture", page: "bunker", keys: ["C"], image: true, toast: "Picture copied" },
+            { tag: "O opens a saved picture", page: "bunker", keys: ["O"], opened: "file" },
+            { tag: "F opens its folder", page: "bunker", keys: ["F"], opened: "folder" },
+            { tag: "menu: copy link", page: "feed", menu: "Copy link", key: "L", text: "/img/still.png?k1", toast: "Link copied" },
+            { tag: "menu: show in folder", page: "bunker", menu: "Show in folder", key: "F", opened: "folder" },
             { tag: "Down in the bunker", page: "bunker", keys: ["Down"], current: 1 },
             { tag: "Delete removes", page: "bunker", keys: ["Down", "Delete"], removed: 1 },
             { tag: "F5", page: "feed", keys: ["F5"], refreshed: true },
@@ -62,7 +80,14 @@ WindowTestCase {
         if (field !== null)
             field.forceActiveFocus()
         var titlesBefore = testCase.cardTitles()
-        data.keys.forEach(function (key) { testHelper.keySequence(testCase.window, key) })
+        if (data.menu !== undefined) {
+            var card = testCase.page().currentItem
+            mouseClick(data.page === "feed" ? card.shareButton : Finders.buttonOf(card, "SHARE"))
+            var item = testCase.openPopupHolding(Finders.withText(data.menu))
+            compare(item.key, data.key)
+            mouseClick(item)
+        }
+        (data.keys || []).forEach(function (key) { testHelper.keySequence(testCase.window, key) })
 
         if (data.current !== undefined) {
             var page = testCase.page()
@@ -78,6 +103,14 @@ WindowTestCase {
         }
         if (data.stored !== undefined)
             tryVerify(function () { return String(storedTitles()) === String(data.stored) }, 5000, "stored " + data.stored)
+        if (data.toast !== undefined)
+            tryCompare(testCase.part("toast"), "text", data.toast)
+        if (data.image)
+            tryVerify(function () { return testHelper.clipboardHasImage() }, 5000, "picture on the clipboard")
+        if (data.text !== undefined)
+            compare(testHelper.clipboardText(), testServer.url + data.text)
+        if (data.opened !== undefined)
+            compare(testHelper.openedUrls(), [testCase.openedFor(data.opened)])
         if (data.refreshed)
             verify(testCase.page() !== firstPage, "a new feed page")
         if (data.subPage !== undefined)

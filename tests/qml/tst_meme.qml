@@ -106,22 +106,46 @@ Item {
             compare(Finders.brightnessEffectOf(card).brightness, data.brightness)
         }
 
-        // From the first picture: on twice, once more past the end (nothing happens), back once.
-        function test_galleryPaging() {
+        // From the first picture: on twice, once more past the end (nothing happens), back once; by
+        // the arrow keys or by swiping sideways.
+        function test_galleryPaging_data() {
+            return [{ tag: "arrow keys", swipe: false }, { tag: "swipe", swipe: true }]
+        }
+
+        function test_galleryPaging(data) {
             var pictures = ["/img/still.png", "/img/photo.jpg", "/img/single.gif"].map(function (path) {
                 return testServer.url + path
             })
             var card = testCase.createCard({ title: "Gallery", url: pictures[0], gallery: pictures, width: 400 })
-            var steps = [ { key: Qt.Key_Right, shown: 1 }, { key: Qt.Key_Right, shown: 2 }, { key: Qt.Key_Right, shown: 2 },
-                          { key: Qt.Key_Left, shown: 1 } ]
+            var steps = [ { forward: true, shown: 1 }, { forward: true, shown: 2 }, { forward: true, shown: 2 },
+                          { forward: false, shown: 1 } ]
             for (var i = 0; i < steps.length; ++i) {
                 // The area is 200 high while a picture loads: aim only once it has its final size.
                 testCase.waitForStatus(card, Image.Ready)
-                mouseClick(testCase.pictureArea(card))
-                keyClick(steps[i].key)
+                var area = testCase.pictureArea(card)
+                if (data.swipe) {
+                    mouseDrag(area, area.width / 2, area.height / 2, steps[i].forward ? -120 : 120, 0)
+                } else {
+                    mouseClick(area)
+                    keyClick(steps[i].forward ? Qt.Key_Right : Qt.Key_Left)
+                }
                 tryCompare(card, "pictureIndex", steps[i].shown)
                 compare(String(card.memeImg.source), pictures[steps[i].shown])
             }
+        }
+
+        // Blurred with its label until one click; meanwhile nothing sharp is drawn and SAVE is off.
+        function test_veil() {
+            var card = testCase.createCard({ title: "Veiled", url: testServer.url + "/img/still.png", veil: "Spoiler",
+                                             width: 400 })
+            testCase.waitForStatus(card, Image.Ready)
+            verify(Finders.findItem(card, Finders.withText("Spoiler — click to show")) !== null)
+            compare(Finders.brightnessEffectOf(card).visible, false)
+            compare(Finders.buttonOf(card, "SAVE").enabled, false)
+            mouseClick(testCase.pictureArea(card))
+            compare(card.veiled, false)
+            compare(Finders.brightnessEffectOf(card).visible, true)
+            compare(Finders.buttonOf(card, "SAVE").enabled, true)
         }
 
         name: "MemeCard"

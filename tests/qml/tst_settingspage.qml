@@ -153,5 +153,20 @@ WindowTestCase {
         waitForStored("copypasta/lineNumber", "0")
     }
 
+    // The cache row shows what the feed below left in the cache; its button empties it.
+    function test_cacheCleared() {
+        if (stack().currentItem.submenu === true) {
+            mouseClick(testCase.part("navigationButton"))
+            tryVerify(function () { return stack().currentItem.submenu !== true && !stack().busy }, 5000, "settings gone")
+        }
+        testCase.window.refreshFeed()
+        tryVerify(function () { return stack().get(0).count > 0 }, 5000, "feed read")
+        showTab("General")
+        var size = valueLabel("Cache of memes and feeds")
+        verify(size.text !== "0 KiB" && size.text !== "", size.text)
+        mouseClick(size.parent.children[2])
+        tryCompare(size, "text", "0 KiB")
+    }
+
     name: "SettingsPage"
 }

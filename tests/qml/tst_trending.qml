@@ -91,5 +91,26 @@ WindowTestCase {
         tryVerify(function () { return testHelper.bunkerFiles().length === 2 }, 5000, "saved once revealed")
     }
 
+    // Started again with the server gone: the page last read, its picture from the cache, and a
+    // banner saying when it was read.
+    function test_offlineStartShowsBanner() {
+        var page = testCase.openFeedOn("kept")
+        testCase.waitForPicture(testCase.cards(page, 1)[0])
+        testCase.window.destroy()
+        tryCompare(testCase, "window", null)
+        verify(testServer.setReachable(false))
+        try {
+            page = testCase.openFeedOn("kept")
+            compare(Finders.titlesOf(page.model), ["Kept meme"])
+            testCase.waitForPicture(testCase.cards(page, 1)[0])
+            compare(page.headerItem.visible, true)
+            verify(Finders.findItem(page.headerItem, function (item) {
+                return /^Offline — showing the feed from \S/.test(item.text)
+            }) !== null)
+        } finally {
+            verify(testServer.setReachable(true))
+        }
+    }
+
     name: "TrendingPage"
 }
