@@ -69,6 +69,9 @@ struct AtomEntry {
 // An Atom feed of the board in the forum's shape, for routes of tests and of the demo feed.
 QByteArray atomFeed(const QList<AtomEntry> &entries);
 
+// A file of tests/data by name, as the routes serve it.
+QByteArray testData(const QString &name);
+
 // The Atom fixtures above by name ("normal", "notxml", ...), as the routes serve them.
 QByteArray atomFixture(const QString &name);
 
