@@ -1,12 +1,11 @@
 #include "cannedroutes.h"
 
+#include "testfiles.h"
 #include "testhttpserver.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <QSharedPointer>
 #include <QUrlQuery>
 #include <QXmlStreamWriter>
@@ -45,21 +44,18 @@ QByteArray cannedBody(const QJsonObject &route, const Request &request)
 // body or a header stands for the server's address.
 Response cannedResponse(const QJsonObject &route, const Request &request, const QString &origin)
 {
-    const QByteArray originBytes = origin.toUtf8();
     Response response = Response::ok(
-        cannedBody(route, request).replace("{origin}", originBytes), route.value("type").toString().toUtf8());
+        cannedBody(route, request).replace("{origin}", origin.toUtf8()), route.value("type").toString().toUtf8());
     response.status = route.value("status").toInt(200);
     response.delivery = deliveries.value(route.value("delivery").toString(), Response::Delivery::Complete);
     const QJsonObject headers = route.value("headers").toObject();
-    for (auto header = headers.begin(); header != headers.end(); ++header) {
-        const QByteArray value = header.value().toString().toUtf8().replace("{origin}", originBytes);
-        response.headers.append(qMakePair(header.key().toUtf8(), value));
-    }
+    for (const QString &name : headers.keys())
+        response.headers.append({ name.toUtf8(), headers.value(name).toString().replace("{origin}", origin).toUtf8() });
     return response;
 }
 
 // The tokens one server has issued.
-using Grants = QSet<QByteArray>;
+using Grants = QByteArrayList;
 
 // The installed-client grant, or `refusal`. An installed client has no secret, so its credentials
 // end at the colon after the client ID.
@@ -78,7 +74,7 @@ Response grant(const Request &request, Grants &grants, const Response &refusal)
 
     // A token that would smuggle a header of its own into the next request.
     const QByteArray token = unsafe ? "token-0\r\nX-Injected: 1" : "token-" + QByteArray::number(grants.size() + 1);
-    grants.insert(token);
+    grants.append(token);
     const QJsonObject answer { { "access_token", QString::fromLatin1(token) }, { "token_type", "bearer" },
         { "expires_in", 86400 }, { "scope", "*" } };
     return Response::ok(QJsonDocument(answer).toJson(QJsonDocument::Compact), "application/json");
@@ -160,8 +156,7 @@ QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, cons
 {
     const QByteArray stillPng = testData(QStringLiteral("still.png"));
     const QString file = folder + QStringLiteral("/private.png");
-    QFile picture(file);
-    if (!QDir().mkpath(folder) || !picture.open(QIODevice::WriteOnly) || picture.write(stillPng) != stillPng.size())
+    if (!TestFiles::write(file, stillPng))
         qFatal("cannot write %s", qPrintable(file));
     const QList<QPair<QString, QString>> targets {
         { QStringLiteral("file"), QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded()) },
@@ -171,10 +166,8 @@ QList<QPair<QString, QString>> nonWebPictures(const TestHttpServer &server, cons
     };
     QList<QPair<QString, QString>> pictures;
     for (const auto &target : targets) {
-        pictures << target
-                 << qMakePair(QStringLiteral("redirect to ") + target.first,
-                        server.url() + QStringLiteral("/img/redirect-to?to=")
-                            + QString::fromLatin1(QUrl::toPercentEncoding(target.second)));
+        const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(target.second));
+        pictures << target << qMakePair("redirect to " + target.first, server.url() + "/img/redirect-to?to=" + encoded);
     }
     return pictures;
 }
