@@ -29,24 +29,28 @@ const QHash<QString, Response::Delivery> deliveries { { "closeMidBody", Response
     { "neverComplete", Response::Delivery::NeverComplete }, { "unsized", Response::Delivery::Unsized } };
 
 // The body of a route of tests/data/routes.json: its text, its file, or the later page of a listing
-// that the cursor of the request chooses.
-QByteArray cannedBody(const QJsonObject &route, const Request &request)
+// that the cursor of the request chooses. "{origin}" stands for the server's address.
+QByteArray cannedBody(const QJsonObject &route, const Request &request, const QString &origin)
 {
     if (route.contains("text"))
-        return route.value("text").toString().toUtf8();
+        return route.value("text").toString().replace("{origin}", origin).toUtf8();
     const QJsonValue laterPage = route.value("after").toObject().value(QString::fromUtf8(request.queryItem("after")));
     // Image readers stop at the end of the picture, so the padding keeps it readable.
     return testData(laterPage.toString(route.value("file").toString()))
-        .leftJustified(route.value("padTo").toInt(), '\0');
+        .leftJustified(route.value("padTo").toInt(), '\0')
+        .replace("{origin}", origin.toUtf8());
 }
 
 // The answer of a route of tests/data/routes.json, made afresh for each request: "{origin}" in the
 // body or a header stands for the server's address.
 Response cannedResponse(const QJsonObject &route, const Request &request, const QString &origin)
 {
-    Response response = Response::ok(
-        cannedBody(route, request).replace("{origin}", origin.toUtf8()), route.value("type").toString().toUtf8());
-    response.status = route.value("status").toInt(200);
+    const int status = route.value("status").toInt(200);
+    const QByteArray type = route.value("type").toString().toUtf8();
+    // Without a type, the route gives the server's own answer for its status.
+    Response response
+        = type.isEmpty() ? Response::withStatus(status) : Response::ok(cannedBody(route, request, origin), type);
+    response.status = status;
     response.delivery = deliveries.value(route.value("delivery").toString(), Response::Delivery::Complete);
     const QJsonObject headers = route.value("headers").toObject();
     for (const QString &name : headers.keys())

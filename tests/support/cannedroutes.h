@@ -9,10 +9,11 @@ class TestHttpServer;
 
 // The canned content served to tests and to the demo feed. Listings live under
 // /r/dankmemes/<sort>.json, so a test chooses a listing by storing a sort name; pictures under /img/.
-// tests/data/routes.json maps each fixed path to its answer (a file of tests/data or a text, its type,
-// status, delivery and headers, a later page of a listing by the "after" query item); "{origin}" in a
-// body or a header is replaced per request by the server's own URL. The routes that decide by the
-// request (the grant, the guarded listing, /img/redirect-to) are code.
+// tests/data/routes.json maps each fixed path to its answer: a file of tests/data or a text with its
+// type (without one, the server's plain answer for the status), a status, a delivery, headers, and a
+// later page of a listing by the "after" query item. "{origin}" in a body or a header is replaced per
+// request by the server's own URL. The routes that decide by the request (the grant, the guarded
+// listing, /img/redirect-to) are code.
 //
 //   /r/dankmemes/hot.json          page 1: "Pinned rules" (stickied image), "First meme" (/img/still.png),
 //                                  "A link post" (link), "No hint at all" (no post_hint),
