@@ -131,6 +131,7 @@ QByteArray atomFixture(const QString &name)
 void installCannedRoutes(TestHttpServer &server)
 {
     const QJsonObject table = QJsonDocument::fromJson(testData(QStringLiteral("routes.json"))).object();
+    // The answer of a route of the table; the routes of the forum's API below answer with some of them.
     const auto canned = [&server, table](const QString &path, const Request &request) {
         return cannedResponse(table.value(path).toObject(), request, server.url());
     };
