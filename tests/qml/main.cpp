@@ -9,9 +9,6 @@
 #include "testhttpserver.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickStyle>
@@ -20,70 +17,25 @@
 #include <QtQuickTest>
 
 namespace {
-QByteArray listingOf(const QJsonArray &children)
-{
-    const QJsonObject data { { "after", QJsonValue::Null }, { "children", children } };
-    return QJsonDocument(QJsonObject { { "kind", "Listing" }, { "data", data } }).toJson(QJsonDocument::Compact);
-}
-
-QJsonObject imagePost(const QString &title, const QString &url, const QString &permalink = QString())
-{
-    QJsonObject data { { "title", title }, { "url", url }, { "post_hint", "image" }, { "stickied", false } };
-    if (!permalink.isEmpty())
-        data.insert("permalink", permalink);
-    return QJsonObject { { "kind", "t3" }, { "data", data } };
-}
-
-// Listings that only the page tests need: titles as the forum escapes them, posts with their
-// pages (permalinks), and bodies that are JSON but not a listing the page can read.
+// Decompression bombs, built when asked for: each takes hundreds of megabytes once decoded. The
+// listings that only the page tests need are among the canned routes.
 void installPageRoutes(TestHttpServer &server)
 {
-    const QString picture = server.url() + QStringLiteral("/img/still.png");
-    const QByteArray json = "application/json";
-    const QByteArray markup = listingOf({
-        imagePost(QStringLiteral("<b>Bold</b> &lt;i&gt;claim&lt;/i&gt; <img src=\"") + server.url()
-                + QStringLiteral("/img/tracker.png\">"),
-            picture),
-        imagePost(QStringLiteral("Me &amp; the boys"), picture),
-        imagePost(QStringLiteral("&amp;lt; stays &amp;lt; &quot;quoted&quot; &#39;"), picture),
-    });
-    const QByteArray oddPosts = listingOf({ QJsonValue::Null, QJsonObject { { "kind", "t3" } },
-        QJsonObject { { "kind", "t3" }, { "data", QJsonObject { { "post_hint", "image" } } } },
-        imagePost(QStringLiteral("Survivor"), picture) });
-    QJsonArray linked;
-    for (const char *key : { "k1", "k2", "k3", "k4" })
-        linked.append(imagePost(QStringLiteral("Post %1").arg(QLatin1String(key)), picture + "?" + key,
-            QStringLiteral("/r/dankmemes/comments/%1/post/").arg(QLatin1String(key))));
-    const QList<QPair<QByteArray, QByteArray>> bodies {
-        { "/r/dankmemes/permalinks.json", listingOf(linked) },
-        { "/r/dankmemes/markup.json", markup },
-        { "/r/dankmemes/oddposts.json", oddPosts },
-        { "/r/dankmemes/jsonarray.json", R"(["not", "a", "listing"])" },
-    };
-    for (const auto &body : bodies) {
-        const TestHttpServer::Response response = TestHttpServer::Response::ok(body.second, json);
-        // Copied: the route answers every request with it.
-        server.route(body.first, [response](const TestHttpServer::Request &) {
-            return response; // NOLINT(performance-no-automatic-move)
-        });
-    }
-    // Decompression bombs, built when asked for: each takes hundreds of megabytes once decoded.
     server.route("/img/hostile/png20000x20000", [](const TestHttpServer::Request &) {
         return TestHttpServer::Response::ok(HostilePictures::blackPng(20000, 20000, true), "image/png");
     });
 }
 
 // One post per picture address that is not on the web, titled by its name, then one whose web
-// picture comes through a redirect.
+// picture comes through a redirect. The listing names each address in braces; the picture
+// addresses exist only here, in the scratch folder and on the server's port.
 void installPictureSourceRoutes(TestHttpServer &server, const QString &folder)
 {
-    QJsonArray posts;
+    QByteArray listing = testData(QStringLiteral("listing-sources.json")).replace("{origin}", server.url().toUtf8());
     for (const auto &picture : nonWebPictures(server, folder))
-        posts.append(imagePost(picture.first, picture.second));
-    posts.append(imagePost(QStringLiteral("redirect to web"), server.url() + QStringLiteral("/img/redirect")));
-    const TestHttpServer::Response response = TestHttpServer::Response::ok(listingOf(posts), "application/json");
-    server.route("/r/dankmemes/sources.json", [response](const TestHttpServer::Request &) {
-        return response; // NOLINT(performance-no-automatic-move)
+        listing.replace("{" + picture.first.toUtf8() + "}", picture.second.toUtf8());
+    server.route("/r/dankmemes/sources.json", [listing](const TestHttpServer::Request &) {
+        return TestHttpServer::Response::ok(listing, "application/json");
     });
 }
 } // namespace

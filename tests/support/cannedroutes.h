@@ -9,7 +9,11 @@ class TestHttpServer;
 
 // The canned content served to tests and to the demo feed. Listings live under
 // /r/dankmemes/<sort>.json, so a test chooses a listing by storing a sort name; pictures under /img/.
-// Addresses inside the listings are made per request from the server's own URL.
+// tests/data/routes.json maps each fixed path to its answer: a file of tests/data or a text with its
+// type (without one, the server's plain answer for the status), a status, a delivery, headers, and a
+// later page of a listing by the "after" query item. "{origin}" in a body or a header is replaced per
+// request by the server's own URL. The routes that decide by the request (the grant, the guarded
+// listing, /img/redirect-to) are code.
 //
 //   /r/dankmemes/hot.json          page 1: "Pinned rules" (stickied image), "First meme" (/img/still.png),
 //                                  "A link post" (link), "No hint at all" (no post_hint),
@@ -25,10 +29,15 @@ class TestHttpServer;
 //                                  over_18 and a spoiler post, two .gifv posts, "Plain meme"; page 2
 //                                  repeats "Plain meme" and adds "Page two meme"
 //   /r/dankmemes/kept.json         "Kept meme" (/img/kept.png); after null
+//   /r/dankmemes/permalinks.json   "Post k1" to "Post k4", each with its page (permalink) and picture
+//   /r/dankmemes/markup.json       titles with markup and with escapes as the forum writes them
+//   /r/dankmemes/oddposts.json     null, a post without data, one with neither title nor address, then
+//                                  "Survivor"
+//   /r/dankmemes/jsonarray.json    JSON, but an array rather than a listing
 //   /img/kept.png                  still.png, cacheable for a day
 //   /r/dankmemes/stall.json        head sent, body never comes
 //   /r/dankmemes/statusN.json      status N, for N = 403, 404, 429, 500
-//   /img/still.png, /img/photo.jpg 40x30 PNG and JPEG
+//   /img/still.png, /img/photo.jpg 40x30 PNG (red) and JPEG (blue)
 //   /img/animated.gif, /img/single.gif   GIF of 3 frames, GIF of 1 frame
 //   /img/notimage.txt              plain text
 //   /img/empty                     200 with an empty body
@@ -68,6 +77,9 @@ struct AtomEntry {
 
 // An Atom feed of the board in the forum's shape, for routes of tests and of the demo feed.
 QByteArray atomFeed(const QList<AtomEntry> &entries);
+
+// A file of tests/data by name, as the routes serve it.
+QByteArray testData(const QString &name);
 
 // The Atom fixtures above by name ("normal", "notxml", ...), as the routes serve them.
 QByteArray atomFixture(const QString &name);
