@@ -58,19 +58,36 @@ WindowTestCase {
         compare(Finders.titlesOf(page.model).sort(), titles)
     }
 
-    // REMOVE takes the files out of the bunker at once; UNDO puts them and the card back in place.
-    function test_removeThenUndo() {
+    // REMOVE takes the files out of the bunker at once. UNDO puts them and the card back in place;
+    // leaving the page closes the bar instead, and the files go to the trash.
+    function test_remove_data() {
+        return [{ tag: "undo", undo: true }, { tag: "page left", undo: false }]
+    }
+
+    function test_remove(data) {
         var page = testCase.openDrawerPage("Meme bunker")
         saveMeme("Oldest")
         saveMeme("Middle")
         saveMeme("Newest")
         var middlePath = page.model.get(1).path
+        var trashedRecord = testHelper.dataLocation() + "/../Trash/files/" + page.model.get(1).uuid + ".dat"
         mouseClick(Finders.buttonOf(testCase.cards(page, 3)[1], "REMOVE"))
         testCase.cards(page, 2)
         verify(!testHelper.fileExists(middlePath))
-        mouseClick(Finders.buttonOf(page, "UNDO"))
-        compare(Finders.titlesOf(page.model), ["Newest", "Middle", "Oldest"])
-        verify(testHelper.fileExists(middlePath))
+        if (data.undo) {
+            var undo = null
+            tryVerify(function () {
+                undo = Finders.buttonOf(page, "UNDO")
+                return undo !== null && undo.visible
+            }, 5000, "UNDO offered")
+            mouseClick(undo)
+            compare(Finders.titlesOf(page.model), ["Newest", "Middle", "Oldest"])
+        } else {
+            testCase.chooseDrawerEntry("Copypasta")
+        }
+        tryVerify(function () {
+            return testHelper.fileExists(middlePath) === data.undo && testHelper.fileExists(trashedRecord) === !data.undo
+        }, 5000, data.undo ? "back in the bunker" : "in the trash")
     }
 
     name: "BunkerPage"
