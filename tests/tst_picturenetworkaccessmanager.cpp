@@ -1,9 +1,11 @@
+#include "cannedroutes.h"
 #include "hostilepictures.h"
 #include "picturenetworkaccessmanager.h"
 #include "testhttpserver.h"
 
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(TestHttpServer::Response::Delivery)
@@ -15,6 +17,7 @@ class TestPictureNetworkAccessManager : public QObject {
 
 private:
     TestHttpServer server;
+    QTemporaryDir folder;
 
 private slots:
     void initTestCase() { QVERIFY(server.listen()); }
@@ -67,6 +70,30 @@ private slots:
             QCOMPARE(reply->error(), QNetworkReply::NoError);
             QCOMPARE(reply->readAll(), body);
         }
+        delete reply;
+    }
+
+    void nonWebAddressRefused_data()
+    {
+        QTest::addColumn<QString>("address");
+        for (const auto &picture : nonWebPictures(server, folder.path())) {
+            // An FTP client would wait for a greeting the test server never sends.
+            if (!picture.first.contains(QLatin1String("redirect")) && picture.first != QLatin1String("ftp"))
+                QTest::newRow(qPrintable(picture.first)) << picture.second;
+        }
+    }
+
+    // Qt Quick asks this manager again for wherever a picture's redirect points: only a web address
+    // is read.
+    void nonWebAddressRefused()
+    {
+        QFETCH(QString, address);
+        PictureNetworkAccessManager manager;
+        QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(address)));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(reply->isFinished() || finished.wait(20000));
+        QVERIFY(reply->error() != QNetworkReply::NoError);
+        QCOMPARE(reply->readAll(), QByteArray());
         delete reply;
     }
 };
