@@ -22,7 +22,6 @@ class TestHttpServer;
 //   /r/dankmemes/cursor.json       no posts; after "t3_cursor"
 //   /r/dankmemes/empty.json        "data" without "children" and without "after"
 //   /r/dankmemes/nul.json          a listing (after "t3_nul") followed by a NUL byte and more text
-//   /r/dankmemes/notjson.json      an HTML page
 //   /r/dankmemes/redirect.json     302 to hot.json?after=t3_page2
 //   /r/dankmemes/real.json         the fixtures tests/data/listing-real-page1.json and, after=t3_real1g,
 //                                  -page2.json, {origin} replaced: a pinned post, a gallery of three, an
@@ -31,21 +30,16 @@ class TestHttpServer;
 //   /r/dankmemes/kept.json         "Kept meme" (/img/kept.png); after null
 //   /r/dankmemes/permalinks.json   "Post k1" to "Post k4", each with its page (permalink) and picture
 //   /r/dankmemes/markup.json       titles with markup and with escapes as the forum writes them
-//   /r/dankmemes/oddposts.json     null, a post without data, one with neither title nor address, then
-//                                  "Survivor"
-//   /r/dankmemes/jsonarray.json    JSON, but an array rather than a listing
 //   /img/kept.png                  still.png, cacheable for a day
-//   /r/dankmemes/stall.json        head sent, body never comes
-//   /r/dankmemes/statusN.json      status N, for N = 403, 404, 429, 500
+//   /r/dankmemes/status500.json    status 500
 //   /img/still.png, /img/photo.jpg 40x30 PNG (red) and JPEG (blue)
 //   /img/animated.gif, /img/single.gif   GIF of 3 frames, GIF of 1 frame
 //   /img/notimage.txt              plain text
-//   /img/empty                     200 with an empty body
 //   /img/redirect                  302 to /img/still.png
 //   /img/redirect-to?to=ADDRESS    302 to ADDRESS (percent-encoded in the query), whatever its scheme
 //   /img/close, /img/stall         photo.jpg cut off halfway; head only, body never comes
 //   /img/huge, /img/huge-unsized   a readable JPEG padded to 3 MiB, with and without Content-Length
-//   /img/statusN                   status N, for N = 403, 404, 429, 500
+//   /img/status404                 status 404
 //
 // The forum's API and its Atom feeds:
 //   POST /api/v1/access_token      the installed-client grant. 401 unless it carries basic credentials
