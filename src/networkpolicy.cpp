@@ -60,7 +60,8 @@ void NetworkPolicy::apply(QNetworkAccessManager &manager, int transferTimeoutMs)
 bool NetworkPolicy::isWebAddress(const QUrl &url)
 {
     const QString scheme = url.scheme();
-    return (scheme == QLatin1String("https") || scheme == QLatin1String("http")) && !url.host().isEmpty();
+    return url.isValid() && (scheme == QLatin1String("https") || scheme == QLatin1String("http"))
+        && !url.host().isEmpty();
 }
 
 QUrl NetworkPolicy::refusedAddress()

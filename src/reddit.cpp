@@ -212,9 +212,9 @@ Reddit::Page Reddit::currentPage()
     settings.beginGroup(QStringLiteral("trending"));
     page.number = settings.value(QStringLiteral("number"), 25).toInt();
     page.sort = settings.value(QStringLiteral("sort"), QStringLiteral("hot")).toString();
-    page.origin = withoutTrailingSlashes(settings.value(QStringLiteral("origin"), defaultOrigin).toString());
     page.clientId = settings.value(QStringLiteral("clientId")).toString().trimmed();
     settings.endGroup();
+    page.origin = storedOrigin();
     page.after = after;
     return page;
 }
@@ -476,17 +476,19 @@ bool Reddit::serveCached(const Page &page)
     return true;
 }
 
+QString Reddit::storedOrigin() const
+{
+    return withoutTrailingSlashes(settings.value(QStringLiteral("trending/origin"), defaultOrigin).toString());
+}
+
 QString Reddit::postPage(const QString &permalink) const
 {
     const QString link = permalink.trimmed();
     if (link.isEmpty())
         return QString();
-    const QString origin = deliveredFrom.isEmpty()
-        ? withoutTrailingSlashes(settings.value(QStringLiteral("trending/origin"), defaultOrigin).toString())
-        : deliveredFrom;
+    const QString origin = deliveredFrom.isEmpty() ? storedOrigin() : deliveredFrom;
     const QUrl page = QUrl(endpointsFor(origin).feed + QLatin1Char('/')).resolved(QUrl(link));
-    const bool web = page.scheme() == QLatin1String("https") || page.scheme() == QLatin1String("http");
-    return web && !page.host().isEmpty() ? page.toString(QUrl::FullyEncoded) : QString();
+    return NetworkPolicy::isWebAddress(page) ? page.toString(QUrl::FullyEncoded) : QString();
 }
 
 void Reddit::setTransferTimeout(int milliseconds)

@@ -122,6 +122,8 @@ private:
     bool serveCached(const Page &page);
     void emitPage(const QString &text, bool atom, const QDateTime &cachedAt);
     QString deviceId();
+    // The origin setting, trailing slashes dropped (the network layer would hide two).
+    QString storedOrigin() const;
 
     QNetworkAccessManager manager;
     QString after;

@@ -1,6 +1,7 @@
 #include "sharemanager.h"
 
 #include "desktopshare.h"
+#include "networkpolicy.h"
 #include "platformsharemanager.h"
 
 #include <QDebug>
@@ -8,15 +9,6 @@
 #include <QUrl>
 
 PlatformShareManager *ShareManager::defaultPlatform = nullptr;
-
-namespace {
-// Links come from a listing that anyone can write: only web pages may be copied or opened.
-bool isWebUrl(const QUrl &url)
-{
-    return url.isValid() && !url.host().isEmpty()
-        && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"));
-}
-} // namespace
 
 ShareManager::ShareManager(QObject *parent)
     : QObject(parent)
@@ -45,7 +37,8 @@ bool ShareManager::copyImage(const QVariant &image)
 
 bool ShareManager::copyLink(const QString &url)
 {
-    return desktop && isWebUrl(QUrl(url)) && desktop->copyText(url);
+    // Links come from a listing that anyone can write: only web pages may be copied or opened.
+    return desktop && NetworkPolicy::isWebAddress(QUrl(url)) && desktop->copyText(url);
 }
 
 bool ShareManager::openPicture(const QString &path)
@@ -56,7 +49,7 @@ bool ShareManager::openPicture(const QString &path)
 bool ShareManager::openPost(const QString &url)
 {
     const QUrl post(url);
-    return desktop && isWebUrl(post) && desktop->open(post);
+    return desktop && NetworkPolicy::isWebAddress(post) && desktop->open(post);
 }
 
 bool ShareManager::showInFolder(const QString &path)
