@@ -110,10 +110,8 @@ ListView {
     }
 
     function undoRemoval() {
-        var removed = undoBar.removed
         var row = bunkerPage.rowOf(undoBar.followingUuid)
-        undoBar.removed = null
-        undoTimer.stop()
+        var removed = undoBar.dismiss()
         if (removed !== null && bunker.undoRemove(removed.uuid))
             memeModel.insert(row, removed)
     }
@@ -124,12 +122,8 @@ ListView {
             shareManager.shareMeme(path)
             return
         }
-        var below = card.confirmButton.mapToItem(bunkerPage, 0, card.confirmButton.height)
         shareMenu.path = path
-        // Right-aligned with the button, as the buttons sit at the card's right edge.
-        shareMenu.x = below.x + card.confirmButton.width - shareMenu.width
-        shareMenu.y = below.y
-        shareMenu.open()
+        shareMenu.openUnder(card.confirmButton)
     }
 
     function copyPicture(path) {
@@ -206,7 +200,7 @@ ListView {
         onActivated: popupAddMeme.open()
     }
 
-    Menu {
+    ButtonMenu {
         id: shareMenu
 
         property string path: ""
@@ -270,10 +264,16 @@ ListView {
             undoTimer.restart()
         }
 
-        function close() {
+        // Hides the bar; the meme it offered is the caller's to put back or let go.
+        function dismiss() {
             var removed = undoBar.removed
             undoBar.removed = null
             undoTimer.stop()
+            return removed
+        }
+
+        function close() {
+            var removed = undoBar.dismiss()
             // Gone already when the whole window closes; the bunker then puts the meme back.
             if (removed !== null && bunker)
                 bunker.confirmRemove(removed.uuid)

@@ -20,20 +20,9 @@ Pane {
     contentHeight: content.implicitHeight
     Material.elevation: 6
 
-    // Around the whole card: the pane's content sits inside its padding.
-    Rectangle {
-        anchors {
-            fill: parent
-            margins: -copypasta.padding + 3
-        }
-        z: 1
+    FocusFrame {
+        card: copypasta
         visible: copypasta.focusFrame
-        color: "transparent"
-        radius: 2
-        border {
-            width: 2
-            color: copypasta.Material.accent
-        }
     }
 
     Column {

@@ -76,20 +76,9 @@ Pane {
     Keys.onLeftPressed: meme.showPicture(meme.pictureIndex - 1)
     Keys.onRightPressed: meme.showPicture(meme.pictureIndex + 1)
 
-    // Around the whole card: the pane's content sits inside its padding.
-    Rectangle {
-        anchors {
-            fill: parent
-            margins: -meme.padding + 3
-        }
-        z: 1
+    FocusFrame {
+        card: meme
         visible: meme.focusFrame
-        color: "transparent"
-        radius: 2
-        border {
-            width: 2
-            color: meme.Material.accent
-        }
     }
 
     Column {

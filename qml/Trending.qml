@@ -132,12 +132,8 @@ ListView {
     }
 
     function openShareMenu(card) {
-        var below = card.shareButton.mapToItem(trendingPage, 0, card.shareButton.height)
         shareMenu.card = card
-        // Right-aligned with the button, as the buttons sit at the card's right edge.
-        shareMenu.x = below.x + card.shareButton.width - shareMenu.width
-        shareMenu.y = below.y
-        shareMenu.open()
+        shareMenu.openUnder(card.shareButton)
     }
 
     // The picture as shown: the grab result only lives during the callback.
@@ -285,7 +281,7 @@ ListView {
         onNextPicture: card.showPicture(card.pictureIndex + 1)
     }
 
-    Menu {
+    ButtonMenu {
         id: shareMenu
 
         property Item card: null
