@@ -54,11 +54,9 @@ int main(int argc, char *argv[])
     // The profiles' data folders are named after the program, as the program itself names them.
     Startup::setIdentity(application);
     const int runs = Bench::repetitions(argc, argv, 11);
-    if (!Bench::hasDisplay("bench_bunkerpage"))
-        return 2;
     TestHttpServer server;
-    if (!server.listen())
-        return 1;
+    if (const int status = Bench::setUpOnDisplay("bench_bunkerpage", server))
+        return status;
     installCannedRoutes(server);
 
     const QByteArray picture = samplePicture();

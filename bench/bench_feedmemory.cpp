@@ -87,11 +87,9 @@ int main(int argc, char *argv[])
 {
     QGuiApplication application(argc, argv);
     const int runs = Bench::repetitions(argc, argv, 3);
-    if (!Bench::hasDisplay("bench_feedmemory"))
-        return 2;
     TestHttpServer server;
-    if (!server.listen())
-        return 1;
+    if (const int status = Bench::setUpOnDisplay("bench_feedmemory", server))
+        return status;
     serve(server, QStringLiteral("large"), picture(4000, 3000));
     serve(server, QStringLiteral("small"), picture(400, 300));
 

@@ -4,8 +4,6 @@
 
 #include <QGuiApplication>
 
-#include <cstdio>
-
 // Time to the first meme: process start to the first frame swapped after the first card's picture
 // became ready, with the demo feed on a loopback server, for the application and for a floor that
 // fetches the same listing and shows the same first picture with a plain Image.
@@ -20,12 +18,7 @@ double firstMemeMs(const QString &program, const QStringList &arguments, const Q
     QProcessEnvironment environment = profile.environment();
     if (!cache.isEmpty())
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
-    const Bench::LauncherRun run = Bench::runLauncher(program, arguments, environment, 60000);
-    if (!run.ok || !run.values.contains(QStringLiteral("first_meme_ns"))) {
-        std::fprintf(stderr, "%s failed:\n%s\n", qPrintable(program), qPrintable(run.errorOutput));
-        return -1;
-    }
-    return Bench::milliseconds(run.values.value(QStringLiteral("first_meme_ns")) - run.startedAtNs);
+    return Bench::msUntil(program, arguments, environment, QStringLiteral("first_meme_ns"), 60000);
 }
 } // namespace
 
@@ -33,11 +26,9 @@ int main(int argc, char *argv[])
 {
     QGuiApplication application(argc, argv);
     const int runs = Bench::repetitions(argc, argv, 11);
-    if (!Bench::hasDisplay("bench_firstmeme"))
-        return 2;
     TestHttpServer server;
-    if (!server.listen())
-        return 1;
+    if (const int status = Bench::setUpOnDisplay("bench_firstmeme", server))
+        return status;
     installDemoRoutes(server);
 
     const QString app = QStringLiteral(BENCH_APP);
@@ -51,20 +42,14 @@ int main(int argc, char *argv[])
     firstMemeMs(floor, floorArguments, server.url(), floorCache.path());
 
     for (bool cold : { true, false }) {
-        QVector<double> programTimes;
-        QVector<double> floorTimes;
-        // Alternating spreads the machine's noise over both.
-        for (int i = 0; i < runs; ++i) {
-            const double a = firstMemeMs(app, appArguments, server.url(), cold ? QString() : appCache.path());
-            const double f = firstMemeMs(floor, floorArguments, server.url(), cold ? QString() : floorCache.path());
-            if (a < 0 || f < 0)
-                return 1;
-            programTimes.append(a);
-            floorTimes.append(f);
-        }
-        Bench::printComparison(
+        const bool compared = Bench::compareByTurns(
             cold ? QStringLiteral("first meme, cold (empty caches)") : QStringLiteral("first meme, warm"),
-            QStringLiteral("ms"), programTimes, floorTimes, 1.3);
+            QStringLiteral("ms"), runs,
+            [&] { return firstMemeMs(app, appArguments, server.url(), cold ? QString() : appCache.path()); },
+            [&] { return firstMemeMs(floor, floorArguments, server.url(), cold ? QString() : floorCache.path()); },
+            1.3);
+        if (!compared)
+            return 1;
     }
     return 0;
 }

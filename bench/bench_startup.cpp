@@ -4,8 +4,6 @@
 
 #include <QCoreApplication>
 
-#include <cstdio>
-
 // Start-up: process start to the first frame swapped of the main window, for the application
 // (empty profile, feed origin on a local server) and for a minimal Controls 2 Material window.
 // Warm: each program keeps its QML disk cache between runs (as on a user's second start).
@@ -23,12 +21,7 @@ double firstFrameMs(const QString &program, const QStringList &arguments, const 
         merged.insert(QStringLiteral("QML_DISABLE_DISK_CACHE"), QStringLiteral("1"));
     for (const QString &name : environment.keys())
         merged.insert(name, environment.value(name));
-    const Bench::LauncherRun run = Bench::runLauncher(program, arguments, merged);
-    if (!run.ok || !run.values.contains(QStringLiteral("first_frame_ns"))) {
-        std::fprintf(stderr, "%s failed:\n%s\n", qPrintable(program), qPrintable(run.errorOutput));
-        return -1;
-    }
-    return Bench::milliseconds(run.values.value(QStringLiteral("first_frame_ns")) - run.startedAtNs);
+    return Bench::msUntil(program, arguments, merged, QStringLiteral("first_frame_ns"));
 }
 } // namespace
 
@@ -36,11 +29,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     const int runs = Bench::repetitions(argc, argv, 11);
-    if (!Bench::hasDisplay("bench_startup"))
-        return 2;
     TestHttpServer server;
-    if (!server.listen())
-        return 1;
+    if (const int status = Bench::setUpOnDisplay("bench_startup", server))
+        return status;
     installCannedRoutes(server);
 
     const QString app = QStringLiteral(BENCH_APP);
@@ -53,21 +44,13 @@ int main(int argc, char *argv[])
     firstFrameMs(floor, {}, none, floorCache.path(), false, server.url());
 
     for (bool cold : { false, true }) {
-        QVector<double> programTimes;
-        QVector<double> floorTimes;
-        // Alternating spreads the machine's noise over both.
-        for (int i = 0; i < runs; ++i) {
-            const double a
-                = firstFrameMs(app, { QStringLiteral("startup") }, none, appCache.path(), cold, server.url());
-            const double f = firstFrameMs(floor, {}, none, floorCache.path(), cold, server.url());
-            if (a < 0 || f < 0)
-                return 1;
-            programTimes.append(a);
-            floorTimes.append(f);
-        }
-        Bench::printComparison(
+        const bool compared = Bench::compareByTurns(
             cold ? QStringLiteral("start-up, cold (no QML disk cache)") : QStringLiteral("start-up, warm"),
-            QStringLiteral("ms"), programTimes, floorTimes, 1.3);
+            QStringLiteral("ms"), runs,
+            [&] { return firstFrameMs(app, { QStringLiteral("startup") }, none, appCache.path(), cold, server.url()); },
+            [&] { return firstFrameMs(floor, {}, none, floorCache.path(), cold, server.url()); }, 1.3);
+        if (!compared)
+            return 1;
     }
     return 0;
 }

@@ -25,17 +25,6 @@ Mode mode = Mode::Startup;
 const int settleMs = 700;
 const int pictureTimeoutMs = 20000;
 
-void report(const char *what, qint64 value)
-{
-    std::printf("%s %lld\n", what, static_cast<long long>(value));
-    std::fflush(stdout);
-}
-
-void finish()
-{
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-}
-
 qint64 statusField(const char *name)
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -116,10 +105,10 @@ private:
         if (index < count)
             return;
         poll.stop();
-        report("cards", shown);
-        report("rss_kib", statusField("VmRSS"));
-        report("hwm_kib", statusField("VmHWM"));
-        finish();
+        FrameHook::report("cards", shown);
+        FrameHook::report("rss_kib", statusField("VmRSS"));
+        FrameHook::report("hwm_kib", statusField("VmHWM"));
+        FrameHook::quitSoon();
     }
 
     QQuickWindow *window;
@@ -137,8 +126,8 @@ public:
         ++frames;
         if (mode == Mode::Startup) {
             if (frames == 1) {
-                report("first_frame_ns", swappedAt);
-                finish();
+                FrameHook::report("first_frame_ns", swappedAt);
+                FrameHook::quitSoon();
             }
             return;
         }
@@ -152,16 +141,16 @@ public:
                 watch = new PictureWatch([window]() { return firstCardPicture(window); }, this);
             if (!reported && watch->readyAt() > 0 && swappedAt > watch->readyAt()) {
                 reported = true;
-                report("first_meme_ns", swappedAt);
-                finish();
+                FrameHook::report("first_meme_ns", swappedAt);
+                FrameHook::quitSoon();
             }
             return;
         }
         if (pushedAt > 0) {
             if (swappedAt > pushedAt && !reported) {
                 reported = true;
-                report("page_frame_ns", swappedAt - pushedAt);
-                finish();
+                FrameHook::report("page_frame_ns", swappedAt - pushedAt);
+                FrameHook::quitSoon();
             }
             return;
         }
@@ -180,7 +169,7 @@ private:
         // The drawer's second entry, as a user's click chooses it.
         const bool called = QMetaObject::invokeMethod(
             window, "chooseDrawerEntry", Q_ARG(QVariant, 1), Q_ARG(QVariant, QStringLiteral("qrc:/Bunker.qml")));
-        report("push_call_ns", FrameHook::monotonicNs() - pushedAt);
+        FrameHook::report("push_call_ns", FrameHook::monotonicNs() - pushedAt);
         auto *stack = window->findChild<QQuickItem *>(QStringLiteral("stack"));
         auto *page = stack ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
         // A page that did not come up would make the figure meaningless.
@@ -189,7 +178,7 @@ private:
             QCoreApplication::exit(1);
             return;
         }
-        report("page_rows", page->property("count").toInt());
+        FrameHook::report("page_rows", page->property("count").toInt());
         // Nothing may have changed on screen if the page failed; make sure a frame still comes.
         window->update();
     }

@@ -1,5 +1,7 @@
 #include "benchsupport.h"
 
+#include "testhttpserver.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -117,6 +119,32 @@ Bench::LauncherRun Bench::runLauncher(
     return run;
 }
 
+double Bench::msUntil(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+    const QString &value, int timeoutMs)
+{
+    const LauncherRun run = runLauncher(program, arguments, environment, timeoutMs);
+    if (!run.ok || !run.values.contains(value)) {
+        std::fprintf(stderr, "%s failed:\n%s\n", qPrintable(program), qPrintable(run.errorOutput));
+        return -1;
+    }
+    return milliseconds(run.values.value(value) - run.startedAtNs);
+}
+
+bool Bench::compareByTurns(const QString &what, const QString &unit, int runs, const std::function<double()> &program,
+    const std::function<double()> &floor, double target)
+{
+    QVector<double> programValues;
+    QVector<double> floorValues;
+    for (int i = 0; i < runs; ++i) {
+        programValues.append(program());
+        floorValues.append(floor());
+        if (programValues.last() < 0 || floorValues.last() < 0)
+            return false;
+    }
+    printComparison(what, unit, programValues, floorValues, target);
+    return true;
+}
+
 qint64 Bench::monotonicNs()
 {
     timespec now {};
@@ -156,4 +184,11 @@ bool Bench::hasDisplay(const char *program)
         return true;
     std::fprintf(stderr, "%s needs a display: run it under xvfb-run -a\n", program);
     return false;
+}
+
+int Bench::setUpOnDisplay(const char *program, TestHttpServer &server)
+{
+    if (!hasDisplay(program))
+        return 2;
+    return server.listen() ? 0 : 1;
 }

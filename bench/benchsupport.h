@@ -8,6 +8,10 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include <functional>
+
+class TestHttpServer;
+
 // What the benchmark drivers share: medians and their printing, throw-away profiles for the
 // program, and running a launcher that reports "name value" lines on its standard output.
 namespace Bench {
@@ -25,6 +29,9 @@ void printComparison(const QString &what, const QString &unit, const QVector<dou
 int repetitions(int argc, char **argv, int fallback);
 // Whether there is a display to draw on; says how to get one when there is not.
 bool hasDisplay(const char *program);
+// What a benchmark on a display with a loopback server checks first: 0 when both are there, else
+// the status to exit with (2 without a display, 1 when the server cannot listen).
+int setUpOnDisplay(const char *program, TestHttpServer &server);
 
 // Data, config, cache and runtime folders of their own, so that no run touches a real profile.
 class Profile {
@@ -55,6 +62,16 @@ struct LauncherRun {
 // until it ends; collects its "name value" output lines.
 LauncherRun runLauncher(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
     int timeoutMs = 120000);
+
+// Milliseconds from the launcher's start to the moment it reported as `value`; -1, after printing
+// why, when it failed or did not report it.
+double msUntil(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+    const QString &value, int timeoutMs = 120000);
+
+// Runs the program and its floor by turns, `runs` times each (so the machine's noise spreads over
+// both), and prints their comparison; false when a run failed.
+bool compareByTurns(const QString &what, const QString &unit, int runs, const std::function<double()> &program,
+    const std::function<double()> &floor, double target);
 
 qint64 monotonicNs();
 } // namespace Bench

@@ -29,9 +29,8 @@ int main(int argc, char *argv[])
         if (reported || watch->readyAt() == 0 || swappedAt <= watch->readyAt())
             return;
         reported = true;
-        std::printf("first_meme_ns %lld\n", static_cast<long long>(swappedAt));
-        std::fflush(stdout);
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        FrameHook::report("first_meme_ns", swappedAt);
+        FrameHook::quitSoon();
     });
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication application(argc, argv);

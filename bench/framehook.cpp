@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QQuickWindow>
 
+#include <cstdio>
 #include <time.h>
 
 namespace {
@@ -63,4 +64,15 @@ qint64 FrameHook::monotonicNs()
     timespec now {};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+void FrameHook::report(const char *name, qint64 value)
+{
+    std::printf("%s %lld\n", name, static_cast<long long>(value));
+    std::fflush(stdout);
+}
+
+void FrameHook::quitSoon()
+{
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -16,4 +16,9 @@ void arm(FrameHandler handler);
 
 // Nanoseconds of CLOCK_MONOTONIC, the clock that the driver reads before it starts the process.
 qint64 monotonicNs();
+
+// One "name value" line on standard output, flushed at once: the driver reads it as it comes.
+void report(const char *name, qint64 value);
+// Ends the event loop once the current frame's handling is over.
+void quitSoon();
 } // namespace FrameHook
